@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Black-box table for divprobe. Usage: divprobe.sh PATH-TO-divprobe
+# RUNNER, if set, is put before the program (a memory checker, say).
+set -u
+prog=$1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+passed=0 failed=0
+
+# Runs the program on stdin and compares stdout, stderr and status exactly. Escapes as in printf %b.
+row() {
+    printf '%b' "$1" | ${RUNNER:-} "$prog" >"$tmp/out" 2>"$tmp/err"
+    local status=$?
+    if printf '%b' "$2" | cmp -s - "$tmp/out" && printf '%b' "$3" | cmp -s - "$tmp/err" &&
+        [ "$status" = "$4" ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        printf 'FAIL stdin=%q\n  stdout=%q\n  stderr=%q\n  status=%s (want %s)\n' \
+            "$1" "$(cat "$tmp/out")" "$(cat "$tmp/err")" "$status" "$4"
+    fi
+}
+
+P='Enter an integer: Enter another integer: '
+P1='Enter an integer: '
+E=divprobe
+#   stdin                          stdout                                          stderr                           status
+row '12\n3\n'                      "${P}3 is a factor of 12\n"                     ''                               0
+row '3\n12\n'                      "${P}12 is NOT a factor of 3\n"                 ''                               0
+row '7\n7\n'                       "${P}7 is a factor of 7\n"                      ''                               0
+row '7\n1\n'                       "${P}1 is a factor of 7\n"                      ''                               0
+row '0\n5\n'                       "${P}5 is a factor of 0\n"                      ''                               0
+row '-12\n5\n'                     "${P}5 is NOT a factor of -12\n"                ''                               0
+row '12\n-6\n'                     "${P}-6 is a factor of 12\n"                    ''                               0
+row '-12\n-4\n'                    "${P}-4 is a factor of -12\n"                   ''                               0
+row '-7\n2\n'                      "${P}2 is NOT a factor of -7\n"                 ''                               0
+row '2147483647\n2147483647\n'     "${P}2147483647 is a factor of 2147483647\n"    ''                               0
+row '-2147483648\n2\n'             "${P}2 is a factor of -2147483648\n"            ''                               0
+row '-2147483648\n2147483647\n'    "${P}2147483647 is NOT a factor of -2147483648\n" ''                             0
+row '2147483647\n-2147483648\n'    "${P}-2147483648 is NOT a factor of 2147483647\n" ''                             0
+# reading: white space, signs, two replies on one line, what follows a numeral
+row '12 3\n'                       "${P}3 is a factor of 12\n"                     ''                               0
+row '\n\n  \t12\n\n   3\n'         "${P}3 is a factor of 12\n"                     ''                               0
+row '+12\n+5\n'                    "${P}5 is NOT a factor of 12\n"                 ''                               0
+row '12\n3xyz\n'                   "${P}3 is a factor of 12\n"                     ''                               0
+row '12-3'                         "${P}-3 is a factor of 12\n"                    ''                               0
+row '000000000000000000000000000012 -0000000000000000000000000000003' \
+                                   "${P}-3 is a factor of 12\n"                    ''                               0
+# no remainder to take: 0 divides only 0, -1 divides everything
+row '12\n0\n'                      "${P}0 is NOT a factor of 12\n"                 ''                               0
+row '0\n0\n'                       "${P}0 is a factor of 0\n"                      ''                               0
+row '-2147483648\n-1\n'            "${P}-1 is a factor of -2147483648\n"           ''                               0
+# not an integer, or no reply at all: stop, say why, no verdict
+row 'abc\n'                        "$P1"                                           "$E: no integer given\n"         1
+row '12\nabc\n'                    "$P"                                            "$E: no integer given\n"         1
+row '+ 5\n3\n'                     "$P1"                                           "$E: no integer given\n"         1
+row '-\n3\n'                       "$P1"                                           "$E: no integer given\n"         1
+row '12x'                          "$P"                                            "$E: no integer given\n"         1
+row ''                             "$P1"                                           "$E: input ended before an integer\n" 1
+row '  \n\n'                       "$P1"                                           "$E: input ended before an integer\n" 1
+row '12\n'                         "$P"                                            "$E: input ended before an integer\n" 1
+row '12 -'                         "$P"                                            "$E: input ended before an integer\n" 1
+# outside the int range, however long the numeral
+R="$E: number out of range (-2147483648 to 2147483647)\n"
+row '2147483648\n1\n'              "$P1"                                           "$R"                             1
+row '-2147483649\n1\n'             "$P1"                                           "$R"                             1
+row '12\n4294967296\n'             "$P"                                            "$R"                             1
+row "1$(printf '%0100d' 0)\n1\n"   "$P1"                                           "$R"                             1
+row "-9$(printf '9%.0s' {1..99})"  "$P1"                                           "$R"                             1
+
+# Lost output and unreadable input are failures too.
+printf '12 3\n' | ${RUNNER:-} "$prog" >/dev/full 2>"$tmp/err"
+status=$? err=$(cat "$tmp/err")
+[ "$status" = 1 ] && [ "$err" = "$E: cannot write output: No space left on device" ] &&
+    passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAIL /dev/full: status $status, stderr $err"; }
+${RUNNER:-} "$prog" <&- >/dev/null 2>"$tmp/err"
+status=$? err=$(cat "$tmp/err")
+[ "$status" = 1 ] && [ "$err" = "$E: cannot read input: Bad file descriptor" ] &&
+    passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAIL closed stdin: status $status, stderr $err"; }
+
+# Each prompt reaches a pipe before the program waits for its reply.
+coproc DP { ${RUNNER:-} "$prog" 2>/dev/null; }
+IFS= read -r -t 10 -N ${#P1} first <&"${DP[0]}"
+printf '12\n' >&"${DP[1]}"
+IFS= read -r -t 10 -N $((${#P} - ${#P1})) second <&"${DP[0]}"
+printf '3\n' >&"${DP[1]}"
+IFS= read -r -t 10 verdict <&"${DP[0]}"
+wait "$DP_PID"
+if [ "$first$second" = "$P" ] && [ "$verdict" = "3 is a factor of 12" ]; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+    printf 'FAIL prompts on a pipe: %q %q %q\n' "${first-}" "${second-}" "${verdict-}"
+fi
+
+echo "divprobe: $passed passed, $failed failed"
+[ "$failed" = 0 ]
