@@ -6,19 +6,16 @@ prog=$1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 passed=0 failed=0
+ok() { passed=$((passed + 1)); }
+bad() { failed=$((failed + 1)) && printf 'FAIL %s\n' "$@"; }
 
 # Runs the program on stdin and compares stdout, stderr and status exactly. Escapes as in printf %b.
 row() {
     printf '%b' "$1" | ${RUNNER:-} "$prog" >"$tmp/out" 2>"$tmp/err"
     local status=$?
-    if printf '%b' "$2" | cmp -s - "$tmp/out" && printf '%b' "$3" | cmp -s - "$tmp/err" &&
-        [ "$status" = "$4" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL stdin=%q\n  stdout=%q\n  stderr=%q\n  status=%s (want %s)\n' \
-            "$1" "$(cat "$tmp/out")" "$(cat "$tmp/err")" "$status" "$4"
-    fi
+    printf '%b' "$2" | cmp -s - "$tmp/out" && printf '%b' "$3" | cmp -s - "$tmp/err" &&
+        [ "$status" = "$4" ] && ok ||
+        bad "$(printf 'stdin=%q: stdout=%q stderr=%q status=%s' "$1" "$(cat "$tmp/out")" "$(cat "$tmp/err")" "$status")"
 }
 
 P='Enter an integer: Enter another integer: '
@@ -69,14 +66,10 @@ row "1$(printf '%0100d' 0)\n1\n"   "$P1"                                        
 row "-9$(printf '9%.0s' {1..99})"  "$P1"                                           "$R"                             1
 
 # Lost output and unreadable input are failures too.
-printf '12 3\n' | ${RUNNER:-} "$prog" >/dev/full 2>"$tmp/err"
-status=$? err=$(cat "$tmp/err")
-[ "$status" = 1 ] && [ "$err" = "$E: cannot write output: No space left on device" ] &&
-    passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAIL /dev/full: status $status, stderr $err"; }
-${RUNNER:-} "$prog" <&- >/dev/null 2>"$tmp/err"
-status=$? err=$(cat "$tmp/err")
-[ "$status" = 1 ] && [ "$err" = "$E: cannot read input: Bad file descriptor" ] &&
-    passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAIL closed stdin: status $status, stderr $err"; }
+err=$(printf '12 3\n' | ${RUNNER:-} "$prog" 2>&1 >/dev/full)
+[ $? = 1 ] && [ "$err" = "$E: cannot write output: No space left on device" ] && ok || bad "/dev/full: $err"
+err=$(${RUNNER:-} "$prog" <&- 2>&1 >/dev/null)
+[ $? = 1 ] && [ "$err" = "$E: cannot read input: Bad file descriptor" ] && ok || bad "closed stdin: $err"
 
 # Each prompt reaches a pipe before the program waits for its reply.
 coproc DP { ${RUNNER:-} "$prog" 2>/dev/null; }
@@ -86,12 +79,8 @@ IFS= read -r -t 10 -N $((${#P} - ${#P1})) second <&"${DP[0]}"
 printf '3\n' >&"${DP[1]}"
 IFS= read -r -t 10 verdict <&"${DP[0]}"
 wait "$DP_PID"
-if [ "$first$second" = "$P" ] && [ "$verdict" = "3 is a factor of 12" ]; then
-    passed=$((passed + 1))
-else
-    failed=$((failed + 1))
-    printf 'FAIL prompts on a pipe: %q %q %q\n' "${first-}" "${second-}" "${verdict-}"
-fi
+[ "$first$second" = "$P" ] && [ "$verdict" = "3 is a factor of 12" ] && ok ||
+    bad "$(printf 'prompts on a pipe: %q %q %q' "${first-}" "${second-}" "${verdict-}")"
 
 echo "divprobe: $passed passed, $failed failed"
 [ "$failed" = 0 ]
