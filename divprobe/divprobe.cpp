@@ -1,22 +1,26 @@
 // divprobe: asks for two integers and says whether the second is a factor of the first.
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
-static void fail(const char *what)
+// Ends the run with one line on stderr; a non-zero error adds the system's reason.
+[[noreturn]] static void fail(const char *what, int error = 0)
 {
-    std::fprintf(stderr, "divprobe: %s\n", what);
+    if (error != 0)
+        std::fprintf(stderr, "divprobe: %s: %s\n", what, std::strerror(error));
+    else
+        std::fprintf(stderr, "divprobe: %s\n", what);
     std::exit(1);
 }
 
 // Lost output must not pass for success, as with `divprobe > /dev/full`.
 static void flush_output()
 {
-    if (std::fflush(stdout) != 0) {
-        std::perror("divprobe: cannot write output");
-        std::exit(1);
-    }
+    if (std::fflush(stdout) != 0)
+        fail("cannot write output", errno);
 }
 
 // Reads one integer the way "%d" does: leading white space skipped, an optional sign, then
@@ -41,10 +45,8 @@ static int read_reply()
     for (; std::isdigit(c); c = std::getchar())
         if (magnitude <= limit)
             magnitude = magnitude * 10 + (c - '0');
-    if (std::ferror(stdin)) {
-        std::perror("divprobe: cannot read input");
-        std::exit(1);
-    }
+    if (std::ferror(stdin))
+        fail("cannot read input", errno);
     if (!has_digits)
         fail(c == EOF ? "input ended before an integer" : "no integer given");
     if (magnitude > limit)
