@@ -7,7 +7,9 @@ int main()
         if (counter % 100 == 0)
             std::printf("%d\n", counter);
 
-    if (std::fflush(stdout) != 0) {
+    // A write that failed inside printf (stdout line-buffered, as on a terminal, or unbuffered)
+    // leaves only the error flag and errno behind, and nothing for fflush to report.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::perror("centsweep: cannot write output");
         return 1;
     }

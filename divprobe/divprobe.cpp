@@ -16,10 +16,12 @@
     std::exit(1);
 }
 
-// Lost output must not pass for success, as with `divprobe > /dev/full`.
+// Lost output must not pass for success, as with `divprobe > /dev/full`. When stdout is
+// line-buffered or unbuffered, a write fails inside printf, which drops the bytes and leaves
+// only the stream's error flag (and errno) behind: fflush then has nothing to report.
 static void flush_output()
 {
-    if (std::fflush(stdout) != 0)
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
         fail("cannot write output", errno);
 }
 

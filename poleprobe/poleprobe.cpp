@@ -17,7 +17,9 @@ int main()
     const float tangent = static_cast<float>(std::tan(static_cast<double>(half_pi)));
     std::printf("%f\n", static_cast<double>(tangent));
 
-    if (std::fflush(stdout) != 0) {
+    // A write that failed inside printf (stdout line-buffered, as on a terminal, or unbuffered)
+    // leaves only the error flag and errno behind, and nothing for fflush to report.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::perror("poleprobe: cannot write output");
         return 1;
     }
