@@ -65,20 +65,24 @@ row '12\n4294967296\n'             "$P"                                         
 row "1$(printf '%0100d' 0)\n1\n"   "$P1"                                           "$R"                             1
 row "-9$(printf '9%.0s' {1..99})"  "$P1"                                           "$R"                             1
 
-# Lost output and unreadable input are failures too.
-err=$(printf '12 3\n' | ${RUNNER:-} "$prog" 2>&1 >/dev/full)
-[ $? = 1 ] && [ "$err" = "$E: cannot write output: No space left on device" ] && ok || bad "/dev/full: $err"
+# Unreadable input is a failure too (lost output is tested for every program, in CMakeLists.txt).
 err=$(${RUNNER:-} "$prog" <&- 2>&1 >/dev/null)
 [ $? = 1 ] && [ "$err" = "$E: cannot read input: Bad file descriptor" ] && ok || bad "closed stdin: $err"
 
-# Each prompt reaches a pipe before the program waits for its reply.
+# Each prompt reaches a pipe before the program waits for its reply. Bash unsets DP and DP_PID,
+# and closes the descriptors in DP, as soon as it reaps the program, which may be before the
+# last read below: so work on duplicates taken while the program still waits for its first reply.
+# The time-out only ends a run against a program that never flushes; a sound one answers at once.
 coproc DP { ${RUNNER:-} "$prog" 2>/dev/null; }
-IFS= read -r -t 10 -N ${#P1} first <&"${DP[0]}"
-printf '12\n' >&"${DP[1]}"
-IFS= read -r -t 10 -N $((${#P} - ${#P1})) second <&"${DP[0]}"
-printf '3\n' >&"${DP[1]}"
-IFS= read -r -t 10 verdict <&"${DP[0]}"
-wait "$DP_PID"
+pid=$DP_PID
+exec {from}<&"${DP[0]}" {to}>&"${DP[1]}"
+IFS= read -r -t 60 -N ${#P1} first <&$from
+printf '12\n' >&$to
+IFS= read -r -t 60 -N $((${#P} - ${#P1})) second <&$from
+printf '3\n' >&$to
+IFS= read -r -t 60 verdict <&$from
+exec {from}<&- {to}>&-
+wait "$pid"
 [ "$first$second" = "$P" ] && [ "$verdict" = "3 is a factor of 12" ] && ok ||
     bad "$(printf 'prompts on a pipe: %q %q %q' "${first-}" "${second-}" "${verdict-}")"
 
