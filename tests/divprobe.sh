@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Black-box table for divprobe. Usage: divprobe.sh PATH-TO-divprobe
+# Black-box table for divprobe. Usage: divprobe.sh [EMULATOR...] PATH-TO-divprobe
 # RUNNER, if set, is put before the program (a memory checker, say).
 set -u
-prog=$1
+prog=("$@")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 passed=0 failed=0
@@ -11,7 +11,7 @@ bad() { failed=$((failed + 1)) && printf 'FAIL %s\n' "$@"; }
 
 # Runs the program on stdin and compares stdout, stderr and status exactly. Escapes as in printf %b.
 row() {
-    printf '%b' "$1" | ${RUNNER:-} "$prog" >"$tmp/out" 2>"$tmp/err"
+    printf '%b' "$1" | ${RUNNER:-} "${prog[@]}" >"$tmp/out" 2>"$tmp/err"
     local status=$?
     printf '%b' "$2" | cmp -s - "$tmp/out" && printf '%b' "$3" | cmp -s - "$tmp/err" &&
         [ "$status" = "$4" ] && ok ||
@@ -66,14 +66,14 @@ row "1$(printf '%0100d' 0)\n1\n"   "$P1"                                        
 row "-9$(printf '9%.0s' {1..99})"  "$P1"                                           "$R"                             1
 
 # Unreadable input is a failure too (lost output is tested for every program, in CMakeLists.txt).
-err=$(${RUNNER:-} "$prog" <&- 2>&1 >/dev/null)
+err=$(${RUNNER:-} "${prog[@]}" <&- 2>&1 >/dev/null)
 [ $? = 1 ] && [ "$err" = "$E: cannot read input: Bad file descriptor" ] && ok || bad "closed stdin: $err"
 
 # Each prompt reaches a pipe before the program waits for its reply. Bash unsets DP and DP_PID,
 # and closes the descriptors in DP, as soon as it reaps the program, which may be before the
 # last read below: so work on duplicates taken while the program still waits for its first reply.
 # The time-out only ends a run against a program that never flushes; a sound one answers at once.
-coproc DP { ${RUNNER:-} "$prog" 2>/dev/null; }
+coproc DP { ${RUNNER:-} "${prog[@]}" 2>/dev/null; }
 pid=$DP_PID
 exec {from}<&"${DP[0]}" {to}>&"${DP[1]}"
 IFS= read -r -t 60 -N ${#P1} first <&$from
