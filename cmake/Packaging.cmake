@@ -17,25 +17,19 @@ string(REGEX REPLACE "^ -- (.*>)  .*" "\\1" maintainer "${signature}")
 
 # gzip -9n: no name and no time stamp in the header, so the same page gives the same bytes.
 find_program(GZIP gzip REQUIRED)
-set(gzipped)
-foreach(source IN LISTS PROBES ITEMS changelog)
-  if(source STREQUAL "changelog")
-    set(from ${PROJECT_SOURCE_DIR}/debian/changelog)
-    set(to ${PROJECT_BINARY_DIR}/doc/changelog)
-    set(destination ${CMAKE_INSTALL_DOCDIR})
-  else()
-    set(from ${PROJECT_SOURCE_DIR}/${source}/${source}.1)
-    set(to ${PROJECT_BINARY_DIR}/man/${source}.1)
-    set(destination ${CMAKE_INSTALL_MANDIR}/man1)
-  endif()
-  add_custom_command(OUTPUT ${to}.gz
-    COMMAND ${CMAKE_COMMAND} -E copy ${from} ${to}
-    COMMAND ${GZIP} -9nf ${to}
-    DEPENDS ${from} VERBATIM)
-  list(APPEND gzipped ${to}.gz)
-  install(FILES ${to}.gz DESTINATION ${destination})
+function(install_gzipped source name destination)
+  set(copy ${PROJECT_BINARY_DIR}/gzipped/${name})
+  add_custom_command(OUTPUT ${copy}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+    COMMAND ${GZIP} -9nf ${copy}
+    DEPENDS ${source} VERBATIM)
+  add_custom_target(${name}.gz ALL DEPENDS ${copy}.gz)
+  install(FILES ${copy}.gz DESTINATION ${destination})
+endfunction()
+foreach(program IN LISTS PROBES)
+  install_gzipped(${PROJECT_SOURCE_DIR}/${program}/${program}.1 ${program}.1 ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-add_custom_target(gzipped ALL DEPENDS ${gzipped})
+install_gzipped(${PROJECT_SOURCE_DIR}/debian/changelog changelog ${CMAKE_INSTALL_DOCDIR})
 
 # The licence is written once, in LICENSE; the copyright file is its machine-readable form.
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
