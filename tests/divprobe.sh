@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Black-box table for divprobe. Usage: divprobe.sh [EMULATOR...] PATH-TO-divprobe
-# RUNNER, if set, is put before the program (a memory checker, say).
+# RUNNER, if set, is put before the program (a memory checker, say; valgrind needs --vgdb=no, or
+# its own start-up file meets the file size limit of the lost-verdict row).
 set -u
 prog=("$@")
 tmp=$(mktemp -d)
@@ -38,6 +39,8 @@ row '2147483647\n-2147483648\n'    "${P}-2147483648 is NOT a factor of 214748364
 # reading: white space, signs, two replies on one line, what follows a numeral
 row '12 3\n'                       "${P}3 is a factor of 12\n"                     ''                               0
 row '\n\n  \t12\n\n   3\n'         "${P}3 is a factor of 12\n"                     ''                               0
+row '12\r\n3\r\n'                  "${P}3 is a factor of 12\n"                     ''                               0
+row '\v12\f3\n'                    "${P}3 is a factor of 12\n"                     ''                               0
 row '+12\n+5\n'                    "${P}5 is NOT a factor of 12\n"                 ''                               0
 row '12\n3xyz\n'                   "${P}3 is a factor of 12\n"                     ''                               0
 row '12-3'                         "${P}-3 is a factor of 12\n"                    ''                               0
@@ -61,6 +64,8 @@ row '12 -'                         "$P"                                         
 R="$E: number out of range (-2147483648 to 2147483647)\n"
 row '2147483648\n1\n'              "$P1"                                           "$R"                             1
 row '-2147483649\n1\n'             "$P1"                                           "$R"                             1
+row '21474836470\n1\n'             "$P1"                                           "$R"                             1
+row '-21474836480\n1\n'            "$P1"                                           "$R"                             1
 row '12\n4294967296\n'             "$P"                                            "$R"                             1
 row "1$(printf '%0100d' 0)\n1\n"   "$P1"                                           "$R"                             1
 row "-9$(printf '9%.0s' {1..99})"  "$P1"                                           "$R"                             1
@@ -70,22 +75,61 @@ row "-9$(printf '9%.0s' {1..99})"  "$P1"                                        
 err=$(${RUNNER:-} "${prog[@]}" 0>/dev/null 2>&1 >/dev/null)
 [ $? = 1 ] && [ "$err" = "$E: cannot read input: Bad file descriptor" ] && ok || bad "write-only stdin: $err"
 
-# Each prompt reaches a pipe before the program waits for its reply. Bash unsets DP and DP_PID,
-# and closes the descriptors in DP, as soon as it reaps the program, which may be before the
-# last read below: so work on duplicates taken while the program still waits for its first reply.
-# The time-out only ends a run against a program that never flushes; a sound one answers at once.
-coproc DP { ${RUNNER:-} "${prog[@]}" 2>/dev/null; }
+# So is losing only the verdict: a file size limit that lets the prompts through but not the line
+# after them, with SIGXFSZ ignored so that the write fails rather than the program being killed.
+err=$( (trap '' XFSZ && printf '12 3\n' | prlimit --fsize=${#P} ${RUNNER:-} "${prog[@]}" 2>&1 >"$tmp/out"))
+status=$?
+[ $status = 1 ] && [ "$err" = "$E: cannot write output: File too large" ] && printf %s "$P" | cmp -s - "$tmp/out" && ok ||
+    bad "$(printf 'verdict lost: status %s, stderr %q, stdout %q' $status "$err" "$(<"$tmp/out")")"
+
+# Each prompt reaches a pipe before the program waits for its reply. Decided by looking, not by
+# waiting: once the program is blocked reading stdin, having read all it was sent, whatever it
+# flushed is in the pipe. A sound program is never waited for; a broken one fails at once.
+# Runs the command until it succeeds, 0.01 s apart. It gives up after a minute, which only a
+# program that neither reads nor ends would take.
+poll() {
+    local deadline=$((SECONDS + 60))
+    until "$@"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.01
+    done
+}
+# The number of read(2) in /proc/PID/syscall: what a shell waiting on an empty pipe is blocked in.
+# Bash forgets SH_PID as soon as it reaps the shell, so keep a copy.
+coproc SH { read -r _; }
+sh_pid=$SH_PID sh_in=${SH[1]}
+blocked() { [[ $(cat "/proc/$sh_pid/syscall" 2>/dev/null) =~ ^([0-9]+)\ 0x0\  ]]; }
+poll blocked
+read_nr=${BASH_REMATCH[1]-none}
+exec {sh_in}>&-
+wait "$sh_pid"
+
+# True once the program is blocked reading fd 0 with at least $1 more bytes read (rchar in
+# /proc/PID/io) than when it last waited, or once it has ended.
+consumed=0
+waits_for_input() {
+    local io syscall
+    io=$(cat "/proc/$pid/io" 2>/dev/null) && syscall=$(cat "/proc/$pid/syscall" 2>/dev/null) || return 0
+    io=${io#rchar: } io=${io%%$'\n'*}
+    [[ $syscall == "$read_nr 0x0 "* ]] && ((io >= consumed + $1)) && consumed=$io
+}
+# Takes the next $1 bytes the program wrote into variable $2, failing at once if there are none.
+take() { read -r -t 0 <&"$from" && IFS= read -r -t 10 -N "$1" "$2" <&"$from"; }
+
+# Nor does bash keep DP's descriptors once it has reaped the program: work on duplicates.
+coproc DP { exec ${RUNNER:-} "${prog[@]}" 2>/dev/null; }
 pid=$DP_PID
 exec {from}<&"${DP[0]}" {to}>&"${DP[1]}"
-IFS= read -r -t 60 -N ${#P1} first <&$from
-printf '12\n' >&$to
-IFS= read -r -t 60 -N $((${#P} - ${#P1})) second <&$from
-printf '3\n' >&$to
-IFS= read -r -t 60 verdict <&$from
+first='' second='' verdict=''
+poll waits_for_input 0 && take ${#P1} first
+printf '12\n' >&"$to"
+poll waits_for_input 3 && take $((${#P} - ${#P1})) second
+printf '3\n' >&"$to"
+IFS= read -r -t 60 verdict <&"$from"
 exec {from}<&- {to}>&-
 wait "$pid"
 [ "$first$second" = "$P" ] && [ "$verdict" = "3 is a factor of 12" ] && ok ||
-    bad "$(printf 'prompts on a pipe: %q %q %q' "${first-}" "${second-}" "${verdict-}")"
+    bad "$(printf 'prompts on a pipe (read(2) is %s here): %q %q %q' "$read_nr" "$first" "$second" "$verdict")"
 
 echo "divprobe: $passed passed, $failed failed"
 [ "$failed" = 0 ]
