@@ -113,13 +113,6 @@ waits_for_input() {
     io=${io#rchar: } io=${io%%$'\n'*}
     [[ $syscall == "$read_nr 0x0 "* ]] && ((io >= consumed + $1)) && consumed=$io
 }
-# True once the program has ended (a zombie not yet reaped counts).
-ended() {
-    local stat
-    stat=$(cat "/proc/$pid/stat" 2>/dev/null) || return 0
-    stat=${stat##*) }
-    [ "${stat:0:1}" = Z ]
-}
 # Appends to variable $2 what the program has written, up to $1 bytes in all, byte by byte and
 # only while a byte is there: it never waits for more.
 take() {
@@ -139,9 +132,9 @@ poll waits_for_input 0 && take ${#P1} first
 printf '12\n' >&"$to"
 poll waits_for_input 3 && take $((${#P} - ${#P1})) second
 printf '3\n' >&"$to"
-poll ended && take 100 verdict
+poll waits_for_input 2 && take 100 verdict
 exec {from}<&- {to}>&-
-ended || kill "$pid"
+[ ! -e "/proc/$pid" ] || kill "$pid"
 wait "$pid"
 [ "$first$second" = "$P" ] && [ "$verdict" = $'3 is a factor of 12\n' ] && ok ||
     bad "$(printf 'prompts on a pipe (read(2) is %s here): %q %q %q' "$read_nr" "$first" "$second" "$verdict")"
