@@ -8,9 +8,6 @@
 set -euo pipefail
 dir=${1:-build}
 valgrind=$(command -v valgrind) || { echo "startup.sh: valgrind is missing (apt-get install valgrind)" >&2; exit 2; }
-for program in divprobe poleprobe centsweep; do
-    [ -x "$dir/$program" ] || { echo "startup.sh: no $program in $dir: build first, or name the directory" >&2; exit 2; }
-done
 
 # Instructions that COMMAND executes, fed INPUT on stdin. The dynamic loader's work grows with
 # the environment, so both sides run in the same empty one, and the figures repeat anywhere.
@@ -27,6 +24,7 @@ printf '%-10s %12s %7s %5s\n' program instructions ratio bar
 printf '%-10s %12s %7s\n' /bin/true "$base" 1.0000
 over=0
 while read -r program bar input; do
+    [ -x "$dir/$program" ] || { echo "startup.sh: no $program in $dir: build first, or name the directory" >&2; exit 2; }
     count=$(instructions "$input" "$dir/$program")
     readelf -l "$dir/$program" | grep -q 'program interpreter' || bar=0.60
     verdict=$(awk -v c="$count" -v b="$base" -v bar="$bar" \
