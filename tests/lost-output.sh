@@ -8,7 +8,10 @@ name=$1 buffering=$2 reaches=$3
 shift 3
 if [ "$buffering" != default ]; then
     if [ "$reaches" = yes ]; then
-        set -- stdbuf -o"$buffering" "$@"
+        # stdbuf preloads its library after any already in LD_PRELOAD. A program built with
+        # GCC's AddressSanitizer refuses to run unless its runtime comes first: so it does.
+        asan=$(ldd "${@: -1}" | sed -n 's/^[[:space:]]*libasan\.so[^ ]* => \([^ ]*\).*/\1/p')
+        set -- env ${asan:+LD_PRELOAD="$asan${LD_PRELOAD:+:$LD_PRELOAD}"} stdbuf -o"$buffering" "$@"
     else
         echo "stdbuf cannot reach a static or emulated program: default buffering checked"
     fi
