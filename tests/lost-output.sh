@@ -3,7 +3,8 @@
 # fails inside printf and leaves nothing for the final flush to report.
 # Usage: lost-output.sh NAME BUFFERING STDBUF-REACHES [EMULATOR...] PATH-TO-PROGRAM, where
 # BUFFERING is default, L or 0, and STDBUF-REACHES says whether stdbuf's preload can reach the
-# program (it cannot reach a static or an emulated one: there only default buffering is checked).
+# program (it cannot reach a static or an emulated one, nor one of another C library: there only
+# default buffering is checked).
 name=$1 buffering=$2 reaches=$3
 shift 3
 if [ "$buffering" != default ]; then
@@ -13,7 +14,8 @@ if [ "$buffering" != default ]; then
         asan=$(ldd "${@: -1}" | sed -n 's/^[[:space:]]*libasan\.so[^ ]* => \([^ ]*\).*/\1/p')
         set -- env ${asan:+LD_PRELOAD="$asan${LD_PRELOAD:+:$LD_PRELOAD}"} stdbuf -o"$buffering" "$@"
     else
-        echo "stdbuf cannot reach a static or emulated program: default buffering checked"
+        echo "stdbuf cannot reach a static program, an emulated one or one of another C library:" \
+            "default buffering checked"
     fi
 fi
 err=$(echo 12 3 | "$@" 2>&1 >/dev/full)
