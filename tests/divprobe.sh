@@ -50,25 +50,61 @@ row '000000000000000000000000000012 -0000000000000000000000000000003' \
 row '12\n0\n'                      "${P}0 is NOT a factor of 12\n"                 ''                               0
 row '0\n0\n'                       "${P}0 is a factor of 0\n"                      ''                               0
 row '-2147483648\n-1\n'            "${P}-1 is a factor of -2147483648\n"           ''                               0
-# not an integer, or no reply at all: stop, say why, no verdict
-row 'abc\n'                        "$P1"                                           "$E: no integer given\n"         1
-row '12\nabc\n'                    "$P"                                            "$E: no integer given\n"         1
-row '+ 5\n3\n'                     "$P1"                                           "$E: no integer given\n"         1
-row '-\n3\n'                       "$P1"                                           "$E: no integer given\n"         1
-row '12x'                          "$P"                                            "$E: no integer given\n"         1
-row ''                             "$P1"                                           "$E: input ended before an integer\n" 1
-row '  \n\n'                       "$P1"                                           "$E: input ended before an integer\n" 1
-row '12\n'                         "$P"                                            "$E: input ended before an integer\n" 1
-row '12 -'                         "$P"                                            "$E: input ended before an integer\n" 1
+# not an integer, or no reply at all: stop, say which reply and why, quoting what was found
+N1="$E: the first reply is not an integer:"
+N2="$E: the second reply is not an integer:"
+row 'abc\n'                        "$P1"                                           "$N1 \"abc\"\n"                  1
+row '12\nabc\n'                    "$P"                                            "$N2 \"abc\"\n"                  1
+row '+ 5\n3\n'                     "$P1"                                           "$N1 \"+ 5\"\n"                  1
+row '-\n3\n'                       "$P1"                                           "$N1 \"-\"\n"                    1
+row '12x'                          "$P"                                            "$N2 \"x\"\n"                    1
+row '12 -'                         "$P"                                            "$N2 \"-\"\n"                    1
+row ''                             "$P1"                                           "$E: input ended before the first integer\n" 1
+row '  \n\n'                       "$P1"                                           "$E: input ended before the first integer\n" 1
+row '12\n'                         "$P"                                            "$E: input ended before the second integer\n" 1
+# the quote: up to the end of its line, cut after 32 bytes, and no byte of the input raw
+row 'a"b\\c\tz\r\nnext\n'          "$P1"                                           "$N1 "'"a\\"b\\\\c\\x09z\\x0d"\n' 1
+row '\033[2J\033]0;x\a\n'          "$P1"                                           "$N1 "'"\\x1b[2J\\x1b]0;x\\x07"\n' 1
+row '\0\0377\0303\0251\n'          "$P1"                                           "$N1 "'"\\x00\\xff\\xc3\\xa9"\n' 1
+X32=$(printf 'x%.0s' {1..32})
+row "12 $X32"                      "$P"                                            "$N2 \"$X32\"\n"                 1
+row "${X32}y\n"                    "$P1"                                           "$N1 \"$X32\"...\n"              1
 # outside the int range, however long the numeral
-R="$E: number out of range (-2147483648 to 2147483647)\n"
-row '2147483648\n1\n'              "$P1"                                           "$R"                             1
-row '-2147483649\n1\n'             "$P1"                                           "$R"                             1
-row '21474836470\n1\n'             "$P1"                                           "$R"                             1
-row '-21474836480\n1\n'            "$P1"                                           "$R"                             1
-row '12\n4294967296\n'             "$P"                                            "$R"                             1
-row "1$(printf '%0100d' 0)\n1\n"   "$P1"                                           "$R"                             1
-row "-9$(printf '9%.0s' {1..99})"  "$P1"                                           "$R"                             1
+R1="$E: the first reply is out of range (-2147483648 to 2147483647)\n"
+R2="$E: the second reply is out of range (-2147483648 to 2147483647)\n"
+row '2147483648\n1\n'              "$P1"                                           "$R1"                            1
+row '-2147483649\n1\n'             "$P1"                                           "$R1"                            1
+row '21474836470\n1\n'             "$P1"                                           "$R1"                            1
+row '-21474836480\n1\n'            "$P1"                                           "$R1"                            1
+row '12\n4294967296\n'             "$P"                                            "$R2"                            1
+row "1$(printf '%0100d' 0)\n1\n"   "$P1"                                           "$R1"                            1
+row "-9$(printf '9%.0s' {1..99})"  "$P1"                                           "$R1"                            1
+
+# At a terminal a message starts on a line of its own, not after a prompt left open. script(1)
+# gives the program a pseudo-terminal without echo, so that what it shows is what the program
+# wrote (\004 is Ctrl-D). A line the user ends closes the prompt's line; a line typed ahead,
+# before the prompt showed, does not.
+tty_row() {
+    printf '%b' "$1" | script -q -E never -ec "$(printf '%q ' ${RUNNER:-} "${prog[@]}")" /dev/null >"$tmp/out"
+    local status=$?
+    printf '%b' "$2" | cmp -s - <(tr -d '\r' <"$tmp/out") && [ "$status" = 1 ] && ok ||
+        bad "$(printf 'at a terminal, typed %q: shows %q, status %s' "$1" "$(<"$tmp/out")" "$status")"
+}
+if script -q -E never -ec true /dev/null </dev/null >/dev/null 2>&1; then
+    #       typed                  the terminal shows, but for the echo
+    tty_row '\004'                 "$P1\n$E: input ended before the first integer\n"
+    tty_row '12\004\004'           "$P\n$E: input ended before the second integer\n"
+    tty_row '12\n\004'             "$P\n$E: input ended before the second integer\n"
+    tty_row '12abc\n'              "$P\n$N2 \"abc\"\n"
+    tty_row '12 99999999999\n'     "$P\n$R2"
+    tty_row 'abc\n'                "$P1$N1 \"abc\"\n"
+    tty_row '12\nabc\n'            "$P$N2 \"abc\"\n"
+    tty_row '\n\n12\n\nabc\n'      "$P$N2 \"abc\"\n"
+    tty_row '\033[2J\n'            "$P1$N1 "'"\\x1b[2J"\n'
+    tty_row '99999999999\n'        "$P1$R1"
+else
+    echo "no pseudo-terminal here: the terminal rows are not run"
+fi
 
 # Unreadable input is a failure too (lost output is tested for every program, in CMakeLists.txt).
 # Not a closed stdin: a preloaded library that opens a file (libfaketime does) would take fd 0.
