@@ -10,9 +10,12 @@ contain() {
     (($$ == 1)) && return 0
     local tmp child status=0
     tmp=$(mktemp -d "${TMPDIR:-/tmp}/probes-ci.XXXXXX")
-    # Outside the namespace nothing stays but this wait: stopped, it stops the namespace (through
-    # --kill-child) before it removes the folder.
-    trap 'kill "$child" 2>/dev/null || true; wait; rm -rf --one-file-system "$tmp"' EXIT
+    # Outside the namespace nothing stays but this wait. Stopped, it stops the namespace before it
+    # removes the folder: unshare holds off SIGINT and SIGTERM for its child, so it is killed,
+    # and --kill-child kills the child, process 1 of the namespace, and so the rest with it. A
+    # reader of our output may be gone by then (Ctrl-C on `.ci/run | tee log`): writing to it
+    # must not end this before the folder is removed.
+    trap 'trap "" PIPE; kill -KILL "$child" 2>/dev/null; wait 2>/dev/null; rm -rf --one-file-system "$tmp"' EXIT
     trap 'exit 130' INT
     trap 'exit 143' TERM
     TMPDIR=$tmp unshare --pid --mount --mount-proc --fork --kill-child -- bash "$0" "$@" &
