@@ -7,9 +7,9 @@
 # Exits 1 if a program is over its bar, 2, saying why, if valgrind or a program is missing.
 # The bars (the table at the end: program, dynamic bar, static bar, input) are ratios to the
 # floor. Measured on bookworm, trixie and unstable, the shipped programs stay at least 5% under
-# them, while a divprobe or centsweep that loads one more library (libm: 22,000 to 32,000
-# instructions) is at least 10% over; a static program has no library to load, and there the
-# bars leave more room, at least 15%, for the C library's own start-up work, which varies more.
+# them, while a divprobe or centsweep that loads one more library is at least 10% over; a
+# static program has no library to load, and there the bars leave more room, at least 15%, for
+# the C library's own start-up work, which varies more.
 set -euo pipefail
 dir=${1:-build}
 valgrind=$(command -v valgrind) || { echo "startup.sh: valgrind is missing (apt-get install valgrind)" >&2; exit 2; }
