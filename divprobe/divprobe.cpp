@@ -29,26 +29,40 @@ static void flush_output()
 // How many bytes of a reply that is not an integer an error message quotes.
 constexpr int quoted_bytes = 32;
 
-// Writes byte C of a reply as a message may show it on any terminal, and says how many bytes
-// that took: printable ASCII as it is, a quote or backslash escaped, every other byte as \xHH.
-// No byte of the input reaches the terminal raw, an escape sequence least of all.
-static int escape(int c, char *out)
+// Appends byte C of a reply to OUT as a message may show it on any terminal: printable ASCII
+// as it is, a quote or backslash escaped, every other byte as \xHH. No byte of the input
+// reaches the terminal raw, an escape sequence least of all. By hand, not with sprintf: each
+// library function a program imports costs it a symbol lookup at every start.
+static char *escape(int c, char *out)
 {
-    if (c == '"' || c == '\\')
-        return std::sprintf(out, "\\%c", c);
-    if (c >= 0x20 && c < 0x7f)
-        return std::sprintf(out, "%c", c);
-    return std::sprintf(out, "\\x%02x", c);
+    const bool printable = c >= 0x20 && c < 0x7f;
+    if (!printable || c == '"' || c == '\\')
+        *out++ = '\\';
+    if (printable) {
+        *out++ = static_cast<char>(c);
+    } else {
+        *out++ = 'x';
+        *out++ = "0123456789abcdef"[c >> 4 & 15];
+        *out++ = "0123456789abcdef"[c & 15];
+    }
+    return out;
 }
+
+// A reply read, and whether the rest of its line, up to its line end, came with it: a terminal
+// delivers whole lines, so that rest was typed before the next prompt showed.
+struct Reply {
+    int value;
+    bool typed_ahead;
+};
 
 // Reads one integer the way "%d" does: leading white space skipped, an optional sign, then
 // the digits up to the first non-digit, which stays unread for the next reply. Unlike "%d" it
 // stops the program on a reply that is missing, not a number, or too big for an int, where
 // "%d" would leave the value unset or wrap it silently; WHICH names the reply in the message.
 // At a terminal the prompt leaves its line open until the user ends a line: the message must
-// then start on a line of its own. TYPED_AHEAD says that the rest of the line holding the
-// previous reply was typed before this prompt, so that its line end does not count.
-static int read_reply(const char *which, bool &typed_ahead)
+// then start on a line of its own. TYPED_AHEAD says the previous reply's line was typed before
+// this prompt, so that its line end does not count.
+static Reply read_reply(const char *which, bool typed_ahead)
 {
     // The prompt must show before we wait, even when stdout is a pipe, as in `divprobe | tee log`.
     flush_output();
@@ -76,47 +90,51 @@ static int read_reply(const char *which, bool &typed_ahead)
         if (magnitude <= limit)
             magnitude = magnitude * 10 + (c - '0');
 
-    char why[64 + 4 * quoted_bytes];
     const int error = std::ferror(stdin) ? errno : 0;
-    if (error != 0) {
-        std::snprintf(why, sizeof why, "cannot read input");
-    } else if (!has_digits && !sign && c == EOF) {
-        std::snprintf(why, sizeof why, "input ended before the %s integer", which);
-    } else if (!has_digits) {
-        // The reply quoted up to the end of its line, or cut.
-        int n = std::sprintf(why, "the %s reply is not an integer: \"", which);
+    const bool ended = !has_digits && !sign && c == EOF;
+    if (!error && !ended && has_digits && magnitude <= limit) {
+        std::ungetc(c, stdin);
+        return {static_cast<int>(sign == '-' ? -magnitude : magnitude), c != EOF};
+    }
+    // Not an integer: what stood there, up to the end of its line, or cut. Static, as a buffer
+    // on the stack would import the stack protector's failure handler.
+    static char quoted[4 * quoted_bytes + 2];
+    char *end = quoted;
+    const char *cut = "";
+    if (!error && !has_digits) {
         if (sign)
-            n += escape(sign, why + n);
+            end = escape(sign, end);
         for (int taken = 0; c != '\n' && c != EOF; c = next(), ++taken) {
             if (taken == quoted_bytes) {
-                n += std::sprintf(why + n, "\"...");
+                cut = "...";
                 break;
             }
-            n += escape(c, why + n);
+            end = escape(c, end);
         }
-        if (c == '\n' || c == EOF)
-            std::sprintf(why + n, "\"");
-    } else if (magnitude > limit) {
-        std::snprintf(why, sizeof why, "the %s reply is out of range (-2147483648 to 2147483647)", which);
-    } else {
-        std::ungetc(c, stdin);
-        typed_ahead = c != EOF;
-        return static_cast<int>(sign == '-' ? -magnitude : magnitude);
     }
+    *end = '\0';
     if (line_open && isatty(STDOUT_FILENO)) {
         std::putchar('\n');
         flush_output();
     }
-    fail(why, error);
+    if (error)
+        fail("cannot read input", error);
+    if (ended)
+        std::fprintf(stderr, "divprobe: input ended before the %s integer\n", which);
+    else if (!has_digits)
+        std::fprintf(stderr, "divprobe: the %s reply is not an integer: \"%s\"%s\n", which, quoted, cut);
+    else
+        std::fprintf(stderr, "divprobe: the %s reply is out of range (-2147483648 to 2147483647)\n", which);
+    std::exit(1);
 }
 
 int main()
 {
-    bool typed_ahead = false;
     std::printf("Enter an integer: ");
-    const int first = read_reply("first", typed_ahead);
+    const Reply first_reply = read_reply("first", false);
+    const int first = first_reply.value;
     std::printf("Enter another integer: ");
-    const int second = read_reply("second", typed_ahead);
+    const int second = read_reply("second", first_reply.typed_ahead).value;
 
     // b divides a when a = k*b: so 0 divides only 0. Widening keeps -2147483648 % -1 from
     // overflowing, which would trap.
