@@ -15,7 +15,7 @@ contain() {
     # and --kill-child kills the child, process 1 of the namespace, and so the rest with it. A
     # reader of our output may be gone by then (Ctrl-C on `.ci/run | tee log`): writing to it
     # must not end this before the folder is removed.
-    trap 'trap "" PIPE; kill -KILL "$child" 2>/dev/null; wait 2>/dev/null; rm -rf --one-file-system "$tmp"' EXIT
+    trap 'trap "" PIPE; kill -KILL "$child" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf --one-file-system "$tmp"' EXIT
     trap 'exit 130' INT
     trap 'exit 143' TERM
     TMPDIR=$tmp unshare --pid --mount --mount-proc --fork --kill-child -- bash "$0" "$@" &
