@@ -6,7 +6,7 @@
 # Usage: bench/startup.sh [DIR], where DIR is a build tree (build by default).
 # Exits 1 if a program is over its bar, 2, saying why, if valgrind or a program is missing.
 # The bars (the table at the end: program, dynamic bar, static bar, input) are ratios to the
-# floor. Measured on bookworm, trixie and unstable, the shipped programs stay at least 5% under
+# floor. Measured on bookworm, trixie and unstable, the shipped programs stay at least 4% under
 # them, while a divprobe or centsweep that loads one more library is at least 10% over; a
 # static program has no library to load, and there the bars leave more room, at least 15%, for
 # the C library's own start-up work, which varies more.
