@@ -3,9 +3,9 @@
 
 # Runs the calling script again, with its arguments, in a PID and a mount namespace of its own,
 # with its temporary files in a folder of its own. When the script ends, however it ends (done,
-# failed, Ctrl-C, SIGTERM), the kernel stops everything it started, nested chroots and orphans
-# included; what it mounted goes with the mount namespace; this folder is removed. Inside, the
-# script is process 1 of its namespace, and this returns at once.
+# failed, Ctrl-C, SIGTERM, hang-up), the kernel stops everything it started, nested chroots
+# and orphans included; what it mounted goes with the mount namespace; this folder is removed.
+# Inside, the script is process 1 of its namespace, and this returns at once.
 contain() {
     (($$ == 1)) && return 0
     local tmp child status=0
@@ -13,9 +13,11 @@ contain() {
     # Outside the namespace nothing stays but this wait. Stopped, it stops the namespace before it
     # removes the folder: unshare holds off SIGINT and SIGTERM for its child, so it is killed,
     # and --kill-child kills the child, process 1 of the namespace, and so the rest with it. A
-    # reader of our output may be gone by then (Ctrl-C on `.ci/run | tee log`): writing to it
-    # must not end this before the folder is removed.
-    trap 'trap "" PIPE; kill -KILL "$child" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf --one-file-system "$tmp"' EXIT
+    # reader of our output may be gone by then (Ctrl-C on `.ci/run | tee log`), and a second
+    # signal may come while the chroots are removed: neither may end this before it is done.
+    trap 'trap "" PIPE INT TERM HUP; kill -KILL "$child" 2>/dev/null || true; wait 2>/dev/null || true
+          rm -rf --one-file-system "$tmp"' EXIT
+    trap 'exit 129' HUP
     trap 'exit 130' INT
     trap 'exit 143' TERM
     TMPDIR=$tmp unshare --pid --mount --mount-proc --fork --kill-child -- bash "$0" "$@" &
