@@ -96,9 +96,10 @@ static Reply read_reply(const char *which, bool typed_ahead)
         std::ungetc(c, stdin);
         return {static_cast<int>(sign == '-' ? -magnitude : magnitude), c != EOF};
     }
-    // Not an integer: what stood there, up to the end of its line, or cut. Static, as a buffer
-    // on the stack would import the stack protector's failure handler.
-    static char quoted[4 * quoted_bytes + 2];
+    // Not an integer: what stood there, up to the end of its line, or cut. Room for a sign, four
+    // bytes for each byte quoted, and the end. Static, as a buffer on the stack would import the
+    // stack protector's failure handler.
+    static char quoted[1 + 4 * quoted_bytes + 1];
     char *end = quoted;
     const char *cut = "";
     if (!error && !has_digits) {
@@ -122,9 +123,11 @@ static Reply read_reply(const char *which, bool typed_ahead)
     if (ended)
         std::fprintf(stderr, "divprobe: input ended before the %s integer\n", which);
     else if (!has_digits)
-        std::fprintf(stderr, "divprobe: the %s reply is not an integer: \"%s\"%s\n", which, quoted, cut);
+        std::fprintf(stderr, "divprobe: the %s reply is not an integer: \"%s\"%s\n",
+                     which, quoted, cut);
     else
-        std::fprintf(stderr, "divprobe: the %s reply is out of range (-2147483648 to 2147483647)\n", which);
+        std::fprintf(stderr,
+                     "divprobe: the %s reply is out of range (-2147483648 to 2147483647)\n", which);
     std::exit(1);
 }
 
