@@ -2,18 +2,19 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
-// Ends the run with one line on stderr; a non-zero error adds the system's reason.
-[[noreturn]] static void fail(const char *what, int error = 0)
+// Ends the run with one line on stderr, FORMAT filled in, and exit status 1.
+[[noreturn]] [[gnu::format(printf, 1, 2)]] static void fail(const char *format, ...)
 {
-    if (error != 0)
-        std::fprintf(stderr, "divprobe: %s: %s\n", what, std::strerror(error));
-    else
-        std::fprintf(stderr, "divprobe: %s\n", what);
+    std::va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
     std::exit(1);
 }
 
@@ -23,7 +24,53 @@
 static void flush_output()
 {
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        fail("cannot write output", errno);
+        fail("divprobe: cannot write output: %s\n", std::strerror(errno));
+}
+
+// The replies as they are read, and where a terminal's cursor stands after them. A terminal shows
+// each line as it is typed and hands it over whole: the prompt's line stays open until the user
+// ends a line typed after the prompt showed. The rest of the previous reply's line came with that
+// reply, so it was typed, and shown, before this prompt. Input from a file or a pipe is not shown
+// at all, so there the prompt's line stays open.
+struct Input {
+    const bool shown = isatty(STDIN_FILENO);
+    bool line_open = true;    // nothing typed since the prompt has ended its line
+    bool typed_ahead = false; // what is read now is the rest of the previous reply's line
+    int error = 0;            // why stdin could not be read
+
+    int next()
+    {
+        const int c = std::getchar();
+        if (c == EOF) {
+            if (std::ferror(stdin))
+                error = errno;
+        } else if (typed_ahead) {
+            typed_ahead = c != '\n';
+        } else if (shown) {
+            line_open = c != '\n';
+        }
+        return c;
+    }
+};
+
+// Called when a reply turns out unusable, C being the last byte read of it, before the message
+// that says so; a failed read is reported here instead. At a terminal the message must start a
+// line of its own and leave no empty one. When the user typed this reply, the rest of its line
+// is at hand (the terminal handed it over whole), and its line end, shown as it was typed, may
+// have ended the prompt's line: so it is read first. After a Ctrl-D in mid-line the terminal
+// waits for the rest of the line, as it does for any reader.
+static void end_reply(Input &in, int c)
+{
+    if (isatty(STDOUT_FILENO)) {
+        while (in.shown && c != '\n' && c != EOF)
+            c = in.next();
+        if (in.line_open) {
+            std::putchar('\n');
+            flush_output();
+        }
+    }
+    if (in.error != 0)
+        fail("divprobe: cannot read input: %s\n", std::strerror(in.error));
 }
 
 // How many bytes of a reply that is not an integer an error message quotes.
@@ -48,96 +95,74 @@ static char *escape(int c, char *out)
     return out;
 }
 
-// A reply read, and whether the rest of its line, up to its line end, came with it: a terminal
-// delivers whole lines, so that rest was typed before the next prompt showed.
-struct Reply {
-    int value;
-    bool typed_ahead;
-};
+// Ends the run on a reply with no digits where they should begin, at C (after SIGN, if one was
+// read): the input ended, or the message quotes what stood there, up to the end of its line or
+// cut. WHICH names the reply.
+[[noreturn]] static void reject_text(Input &in, const char *which, int sign, int c)
+{
+    if (sign == 0 && c == EOF) {
+        end_reply(in, c);
+        fail("divprobe: input ended before the %s integer\n", which);
+    }
+    // Room for a sign, four bytes for each byte quoted, and the end.
+    char quoted[1 + 4 * quoted_bytes + 1];
+    char *end = sign != 0 ? escape(sign, quoted) : quoted;
+    const char *cut = "";
+    for (int taken = 0; c != '\n' && c != EOF; c = in.next(), ++taken) {
+        if (taken == quoted_bytes) {
+            cut = "...";
+            break;
+        }
+        end = escape(c, end);
+    }
+    *end = '\0';
+    end_reply(in, c);
+    fail("divprobe: the %s reply is not an integer: \"%s\"%s\n", which, quoted, cut);
+}
 
 // Reads one integer the way "%d" does: leading white space skipped, an optional sign, then
 // the digits up to the first non-digit, which stays unread for the next reply. Unlike "%d" it
 // stops the program on a reply that is missing, not a number, or too big for an int, where
 // "%d" would leave the value unset or wrap it silently; WHICH names the reply in the message.
-// At a terminal the prompt leaves its line open until the user ends a line: the message must
-// then start on a line of its own. TYPED_AHEAD says the previous reply's line was typed before
-// this prompt, so that its line end does not count.
-static Reply read_reply(const char *which, bool typed_ahead)
+static int read_reply(Input &in, const char *which)
 {
     // The prompt must show before we wait, even when stdout is a pipe, as in `divprobe | tee log`.
     flush_output();
-    bool line_open = true;
-    auto next = [&] {
-        const int c = std::getchar();
-        if (c == '\n') {
-            line_open = line_open && typed_ahead;
-            typed_ahead = false;
-        }
-        return c;
-    };
+    in.line_open = true;
     int c;
     do {
-        c = next();
+        c = in.next();
     } while (std::isspace(c));
     const int sign = c == '-' || c == '+' ? c : 0;
-    if (sign)
-        c = next();
-    const bool has_digits = std::isdigit(c);
+    if (sign != 0)
+        c = in.next();
+    if (!std::isdigit(c))
+        reject_text(in, which, sign, c);
+
     // Digits past the limit are still consumed, so that any numeral, however long, is one reply.
     const long long limit = sign == '-' ? -static_cast<long long>(INT_MIN) : INT_MAX;
     long long magnitude = 0;
-    for (; std::isdigit(c); c = next())
+    for (; std::isdigit(c); c = in.next())
         if (magnitude <= limit)
             magnitude = magnitude * 10 + (c - '0');
-
-    const int error = std::ferror(stdin) ? errno : 0;
-    const bool ended = !has_digits && !sign && c == EOF;
-    if (!error && !ended && has_digits && magnitude <= limit) {
-        std::ungetc(c, stdin);
-        return {static_cast<int>(sign == '-' ? -magnitude : magnitude), c != EOF};
+    // A read that failed ends the numeral too: end_reply reports that first.
+    if (in.error != 0 || magnitude > limit) {
+        end_reply(in, c);
+        fail("divprobe: the %s reply is out of range (-2147483648 to 2147483647)\n", which);
     }
-    // Not an integer: what stood there, up to the end of its line, or cut. Room for a sign, four
-    // bytes for each byte quoted, and the end. Static, as a buffer on the stack would import the
-    // stack protector's failure handler.
-    static char quoted[1 + 4 * quoted_bytes + 1];
-    char *end = quoted;
-    const char *cut = "";
-    if (!error && !has_digits) {
-        if (sign)
-            end = escape(sign, end);
-        for (int taken = 0; c != '\n' && c != EOF; c = next(), ++taken) {
-            if (taken == quoted_bytes) {
-                cut = "...";
-                break;
-            }
-            end = escape(c, end);
-        }
-    }
-    *end = '\0';
-    if (line_open && isatty(STDOUT_FILENO)) {
-        std::putchar('\n');
-        flush_output();
-    }
-    if (error)
-        fail("cannot read input", error);
-    if (ended)
-        std::fprintf(stderr, "divprobe: input ended before the %s integer\n", which);
-    else if (!has_digits)
-        std::fprintf(stderr, "divprobe: the %s reply is not an integer: \"%s\"%s\n",
-                     which, quoted, cut);
-    else
-        std::fprintf(stderr,
-                     "divprobe: the %s reply is out of range (-2147483648 to 2147483647)\n", which);
-    std::exit(1);
+    std::ungetc(c, stdin);
+    // Whatever followed the numeral on its line came with it, typed before the next prompt.
+    in.typed_ahead = c != EOF;
+    return static_cast<int>(sign == '-' ? -magnitude : magnitude);
 }
 
 int main()
 {
+    Input in;
     std::printf("Enter an integer: ");
-    const Reply first_reply = read_reply("first", false);
-    const int first = first_reply.value;
+    const int first = read_reply(in, "first");
     std::printf("Enter another integer: ");
-    const int second = read_reply("second", first_reply.typed_ahead).value;
+    const int second = read_reply(in, "second");
 
     // b divides a when a = k*b: so 0 divides only 0. Widening keeps -2147483648 % -1 from
     // overflowing, which would trap.
