@@ -4,7 +4,8 @@
 # the same way in the same tree, which costs what any such program costs to start on this system.
 # /bin/true is shown beside it for reference only: how it is linked varies between releases.
 # Usage: bench/startup.sh [DIR], where DIR is a build tree (build by default).
-# Exits 1 if a program is over its bar, 2, saying why, if valgrind or a program is missing.
+# Exits 1 if a program is over its bar, 2, saying why, if valgrind or a program is missing, and 3,
+# saying which, if a program fails to run.
 # The bars (the table at the end: program, dynamic bar, static bar, input) are ratios to the
 # floor. Measured on bookworm, trixie and unstable, the shipped programs stay at least 4% under
 # them, while a divprobe or centsweep that loads one more library is at least 10% over; a
@@ -18,9 +19,15 @@ valgrind=$(command -v valgrind) || { echo "startup.sh: valgrind is missing (apt-
 # the environment, so every program runs in the same empty one, and the figures repeat anywhere.
 instructions() {
     [ -x "$1" ] || { echo "startup.sh: no $1: build first, or name the build tree" >&2; exit 2; }
-    printf '%s' "$2" |
-        env -i "$valgrind" --tool=callgrind --callgrind-out-file=/dev/null "$1" 2>&1 >/dev/null |
-        sed -n 's/.*refs: *//p' | tr -d ,
+    local report status=0
+    report=$(printf '%s' "$2" |
+        env -i "$valgrind" --tool=callgrind --callgrind-out-file=/dev/null "$1" 2>&1 >/dev/null) || status=$?
+    if ((status != 0)); then
+        echo "startup.sh: $1 failed to run (exit status $status)" >&2
+        grep -v '^==[0-9]*==' <<<"$report" >&2
+        exit 3
+    fi
+    sed -n 's/.*refs: *//p' <<<"$report" | tr -d ,
 }
 
 floor=$(instructions "$dir/startup-floor" '')
