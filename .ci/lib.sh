@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What .ci/run and .ci/debian-release share with each other and with .ci/in-chroot, which runs
 # inside the chroots: sourced, not run.
 
@@ -6,8 +7,10 @@
 # failed, Ctrl-C, SIGTERM, hang-up), the kernel stops everything it started, nested chroots
 # and orphans included; what it mounted goes with the mount namespace; this folder is removed.
 # Inside, the script is process 1 of its namespace, and this returns at once.
+# Without root there is no namespace: the script runs as it is, and so do only the checks that
+# need none (they start nothing that would outlive them).
 contain() {
-    (($$ == 1)) && return 0
+    (($$ == 1 || EUID != 0)) && return 0
     local tmp child status=0
     tmp=$(mktemp -d "${TMPDIR:-/tmp}/probes-ci.XXXXXX")
     # Outside the namespace nothing stays but this wait. Stopped, it stops the namespace before it
@@ -20,7 +23,7 @@ contain() {
     trap 'exit 129' HUP
     trap 'exit 130' INT
     trap 'exit 143' TERM
-    TMPDIR=$tmp unshare --pid --mount --mount-proc --fork --kill-child -- bash "$0" "$@" &
+    TMPDIR=$tmp unshare --pid --mount --mount-proc --fork --kill-child -- bash "$(realpath "$0")" "$@" &
     child=$!
     wait "$child" || status=$?
     exit "$status"
@@ -40,34 +43,59 @@ quietly() {
 }
 
 # Configures the build tree DIR with warnings as errors and the given options, builds it and runs
-# the suite, whose golden files hold each build to the very bytes the default build prints.
+# the suite, whose golden files hold each build to the very bytes the default build prints. Every
+# test must run: see skips, and MAY_SKIP.
 suite() {
     local dir=$1
     shift
     echo "=== $dir $*"
-    quietly "${as_user[@]}" cmake -S . -B "$dir" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@"
-    quietly "${as_user[@]}" cmake --build "$dir"
-    "${as_user[@]}" ctest --test-dir "$dir" --output-on-failure </dev/null
+    quietly "${as_user[@]}" cmake -S . -B "$dir" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@" || return
+    quietly "${as_user[@]}" cmake --build "$dir" || return
+    "${as_user[@]}" ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" </dev/null >"$dir/ctest.log" ||
+        { cat "$dir/ctest.log"; return 1; }
+    grep -E '^[0-9]+% tests passed' "$dir/ctest.log"
+    skips "$dir/ctest.log" "${may_skip-}" "$dir/Testing/Temporary/LastTest.log"
+}
+# A test that cannot run on a build is skipped only where it truly cannot: stdbuf cannot reach a
+# static program, an emulated one or one of another C library.
+stdbuf_rows='-lost-output-(L|0)$'
+
+# Reads ctest's output in LOG and shows each test it skipped, with the reason the test gave where
+# ctest's LastTest.log (LASTTEST) holds it. Fails if one of them has a name that does not match
+# the pattern ALLOWED (none may, if it is empty): where a test can run, it must.
+skips() {
+    local log=$1 allowed=$2 lasttest=${3-} name reason status=0
+    for name in $(sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (Skipped)$/\1/p' "$log"); do
+        reason=$(sed -n "/^\"$name\" start time/,/^<end of output>/s/^skipped: //p" "$lasttest" 2>/dev/null)
+        if [[ -n $allowed && $name =~ $allowed ]]; then
+            echo "skipped, as it must be here: $name${reason:+: $reason}"
+        else
+            echo "SKIPPED, though it must run here: $name${reason:+: $reason}"
+            status=1
+        fi
+    done
+    return $status
 }
 
 # Runs the suite on a cross build for the Debian architecture NAME, in the build tree PREFIX-NAME:
 # built by TRIPLE-g++, each program run under qemu-QEMU.
 cross_suite() {
     local triple=$1 qemu=$2 name=$3 dir=${4:-build}-$3
-    suite "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_SYSTEM_NAME=Linux \
+    may_skip=$stdbuf_rows suite "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_SYSTEM_NAME=Linux \
         -DCMAKE_SYSTEM_PROCESSOR="$name" -DCMAKE_CXX_COMPILER="$triple-g++" \
         "-DCMAKE_CROSSCOMPILING_EMULATOR=qemu-$qemu;-L;/usr/$triple"
 }
 
 # The toolchain builds, on the CI machine and on each newer release in its chroot: compilers,
 # their libraries and the flags a user may add must not change an answer, nor may linking.
-toolchains=(gcc clang fastmath clang-fastmath hardened static musl musl-static zig)
+# shellcheck disable=SC2034 # read by the scripts that source this one
+toolchains=(gcc clang fastmath clang-fastmath hardened optout optout-zero static musl musl-static zig)
 # Runs the suite on toolchain build NAME, in the build tree PREFIX-NAME (a folder of the source
 # tree by default), or says why this machine cannot make it.
 toolchain() {
-    local name=$1 dir=${2:-build}-$1 options
+    local name=$1 dir=${2:-build}-$1 options may_skip=''
     case $name in
-    # The README's build with the machine's own GCC.
+    # The README's build with the machine's own GCC: protected and fortified by the floor.
     gcc) options=() ;;
     # Unoptimised, AddressSanitizer and UBSan stopping at the first finding.
     sanitize) options=(-DCMAKE_BUILD_TYPE=Debug
@@ -81,9 +109,12 @@ toolchain() {
             return 0
         fi
         options=(-DCMAKE_CXX_FLAGS=-fhardened) ;;
-    static) options=(-DPROBES_STATIC=ON) ;;
-    musl) options=(-DCMAKE_TOOLCHAIN_FILE=cmake/musl.cmake) ;;
-    musl-static) options=(-DCMAKE_TOOLCHAIN_FILE=cmake/musl.cmake -DPROBES_STATIC=ON) ;;
+    # An explicit opt-out stays as given, as with GCC's -fhardened.
+    optout) options=("-DCMAKE_CXX_FLAGS=-fno-stack-protector -U_FORTIFY_SOURCE") ;;
+    optout-zero) options=(-DCMAKE_CXX_FLAGS=-D_FORTIFY_SOURCE=0) ;;
+    static) options=(-DPROBES_STATIC=ON) may_skip=$stdbuf_rows ;;
+    musl) options=(-DCMAKE_TOOLCHAIN_FILE=cmake/musl.cmake) may_skip=$stdbuf_rows ;;
+    musl-static) options=(-DCMAKE_TOOLCHAIN_FILE=cmake/musl.cmake -DPROBES_STATIC=ON) may_skip=$stdbuf_rows ;;
     # zig's C++ driver, which refuses some linker options that GCC's and Clang's pass on.
     zig)
         if ! command -v zig >/dev/null; then
@@ -93,9 +124,25 @@ toolchain() {
         options=(-DCMAKE_CXX_COMPILER=zig -DCMAKE_CXX_COMPILER_ARG1=c++) ;;
     *) echo "no toolchain build $name" >&2; return 2 ;;
     esac
-    suite "$dir" "${options[@]}"
+    suite "$dir" "${options[@]}" || return
+    case $name in
+    gcc) hardened_as "$dir" "protected fortified" ;;
+    optout) hardened_as "$dir" "" ;;
+    optout-zero) hardened_as "$dir" "protected" ;;
     # A static program is held to its own start-up bars.
-    [ "$name" != static ] || bench/startup.sh "$dir"
+    static) bench/startup.sh "$dir" ;;
+    esac
+}
+# Checks that divprobe in the build tree DIR is hardened as WANT says, as its imports show it:
+# "protected" by the stack protector (its failure handler, for the va_list of its messages),
+# "fortified" (printf's checking variant).
+hardened_as() {
+    local dir=$1 want=$2 imports got=()
+    imports=$(nm --dynamic --undefined-only "$dir/divprobe")
+    [[ $imports != *" __stack_chk_fail"* ]] || got+=(protected)
+    [[ $imports != *" __printf_chk"* ]] || got+=(fortified)
+    echo "divprobe is hardened: ${got[*]:-neither protected nor fortified}"
+    [ "${got[*]}" = "$want" ] || { echo "but it must be: ${want:-neither}"; return 1; }
 }
 
 # Lintian tags that building on every release from one debian/ forces, each allowed only on the
@@ -104,11 +151,41 @@ toolchain() {
 #   package-uses-old-debhelper-compat-version: compat 14 does not exist on bookworm or trixie.
 #   redundant-priority-optional-field: without it trixie's lintian warns recommended-field.
 #   redundant-rules-requires-root-no-field: without it bookworm's dpkg would build as root.
+# shellcheck disable=SC2034 # read by the scripts that source this one
 declare -A lintian_allowed=(
     [bookworm]=newer-standards-version
     [trixie]=newer-standards-version
-    [sid]=package-uses-old-debhelper-compat-version,redundant-priority-optional-field,redundant-rules-requires-root-no-field
+    [sid]="package-uses-old-debhelper-compat-version,redundant-priority-optional-field,redundant-rules-requires-root-no-field"
 )
+
+# Prints the entry for RELEASE in the per-release list LIST (an associative array's name). A
+# release with no entry of its own, such as Debian testing, takes sid's, the nearest, and says so.
+per_release() {
+    local -n entries=$1
+    if [[ -v entries[$2] ]]; then
+        echo "${entries[$2]}"
+    else
+        echo "$1 has no entry for $2: taking sid's" >&2
+        echo "${entries[sid]}"
+    fi
+}
+
+# Installs those of the packages named that this machine lacks, which takes root; without root,
+# says which are missing.
+need() {
+    local package missing=()
+    for package; do
+        dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q ' installed$' || missing+=("$package")
+    done
+    ((${#missing[@]})) || return 0
+    if ((EUID != 0)); then
+        echo "$0: missing packages, which only root can install: ${missing[*]}" >&2
+        return 1
+    fi
+    [ -n "${apt_updated-}" ] || quietly apt-get update || return
+    apt_updated=yes
+    quietly apt-get install -y --no-install-recommends "${missing[@]}"
+}
 
 # Says NAME... are names in the list LIST (the name of an array), or that they are not, and which
 # are, exit status 2.

@@ -213,12 +213,12 @@ poll() {
 prompts() {
     # The number of read(2) in /proc/PID/syscall: what a shell waiting on an empty pipe is blocked
     # in. Bash forgets SH_PID as soon as it reaps the shell, so keep a copy.
-    local sh_pid sh_in syscall io
+    local sh_pid sh_in
     coproc SH { read -r _; }
     sh_pid=$SH_PID sh_in=${SH[1]}
     # Decided at once: where /proc cannot show a child's system call and reads (a kernel without
     # them, /proc hidden, Yama's ptrace_scope 2 or 3), the row cannot run.
-    { read -r syscall <"/proc/$sh_pid/syscall" && read -r io <"/proc/$sh_pid/io"; } 2>/dev/null ||
+    { read -r _ <"/proc/$sh_pid/syscall" && read -r _ <"/proc/$sh_pid/io"; } 2>/dev/null ||
         skip "/proc does not show this shell its child's system call and reads: the prompts row cannot run"
     poll blocked "$sh_pid"
     read_nr=${BASH_REMATCH[1]-none}
