@@ -7,10 +7,16 @@
 # Exits 1 if a program is over its bar, 2, saying why, if valgrind or a program is missing, and 3,
 # saying which, if a program fails to run.
 # The bars (the table at the end: program, dynamic bar, static bar, input) are ratios to the
-# floor. Measured on bookworm, trixie and unstable, the shipped programs stay at least 4% under
-# them, while a divprobe or centsweep that loads one more library is at least 10% over; a
-# static program has no library to load, and there the bars leave more room, at least 15%, for
-# the C library's own start-up work, which varies more.
+# floor. A bar is there to catch a slip, not to weigh code: the slip is a program that loads one
+# more library (libgcc_s, the cheapest to load of those a C++ program may pick up), which any
+# ordinary change to a program's code costs far less than. So each dynamic bar lies midway
+# between what the program measures, as packaged, and what it measures with that one more
+# library, on the release where those two lie closest (ratios, as packaged / one more library):
+#   divprobe   trixie   1.1479 / 1.3299   (bookworm 1.1509 / 1.3451, unstable 1.1298 / 1.3125)
+#   poleprobe  bookworm 1.3171 / 1.4712   (trixie 1.3647 / 1.5258, unstable 1.3594 / 1.5139)
+#   centsweep  unstable 1.1493 / 1.3272   (bookworm 1.1791 / 1.3614, trixie 1.1635 / 1.3495)
+# A static program loads no library, so it has no such slip: its bars only bound the C library's
+# own start-up work, which varies more, and leave at least 15% room above it.
 set -euo pipefail
 dir=${1:-build}
 valgrind=$(command -v valgrind) || { echo "startup.sh: valgrind is missing (apt-get install valgrind)" >&2; exit 2; }
@@ -46,8 +52,8 @@ while read -r program dynamic static input; do
     printf '%-13s %12s %s\n' "$program" "$count" "$verdict"
     [[ $verdict == *ok ]] || over=1
 done <<'ROWS'
-divprobe    1.20 1.30 12 3
-poleprobe   1.45 1.60
-centsweep   1.25 1.75
+divprobe    1.24 1.30 12 3
+poleprobe   1.39 1.60
+centsweep   1.24 1.75
 ROWS
 exit "$over"
