@@ -66,18 +66,23 @@ suite() {
 stdbuf_rows='-lost-output-(L|0)$'
 
 # Reads ctest's output in LOG and shows each test it skipped, with the reason the test gave where
-# ctest's LastTest.log (LASTTEST) holds it. Fails if one of them has a name that does not match
-# the pattern ALLOWED (none may, if it is empty): where a test can run, it must.
+# ctest's LastTest.log (LASTTEST) holds it, one line for each reason. Fails if one of them has a
+# name that does not match the pattern ALLOWED (none may, if it is empty): where a test can run,
+# it must.
 skips() {
     local log=$1 allowed=$2 lasttest=${3-} name reason status=0
+    local -A allowed_skips=()
     for name in $(sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (Skipped)$/\1/p' "$log"); do
         reason=$(sed -n "/^\"$name\" start time/,/^<end of output>/s/^skipped: //p" "$lasttest" 2>/dev/null) || true
         if [[ -n $allowed && $name =~ $allowed ]]; then
-            echo "skipped, as it must be here: $name${reason:+: $reason}"
+            allowed_skips[${reason:-no reason on record}]+=" $name"
         else
-            echo "SKIPPED, though it must run here: $name${reason:+: $reason}"
+            echo "SKIPPED, though it must run here: $name: ${reason:-no reason on record}"
             status=1
         fi
+    done
+    for reason in "${!allowed_skips[@]}"; do
+        echo "skipped, as they must be here:${allowed_skips[$reason]}: $reason"
     done
     return $status
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Black-box tables for divprobe. Usage: divprobe.sh TABLE [EMULATOR...] PATH-TO-divprobe, where
-# TABLE is replies, bytes, terminal, lost-verdict or prompts, each a test of its own. A table that
+# TABLE is replies, terminal, lost-verdict or prompts, each a test of its own. A table that
 # cannot run here says why on one line and exits 77, which ctest counts as skipped.
 # RUNNER, if set, is put before the program (a memory checker, say; valgrind needs --vgdb=no, or
 # its own start-up file meets the file size limit of the lost-verdict row).
@@ -57,6 +57,32 @@ row() {
         bad "$(printf 'stdin=%q: stdout=%q stderr=%q status=%s' "$1" "$(<"$tmp/out")" "$(<"$tmp/err")" "$status")"
 }
 
+# Every byte value in a reply that is not an integer, quoted by the rule the man page gives:
+# printable ASCII as it is, a quote or a backslash escaped, every other byte as \xHH; a line end
+# ends the quote. Each row is an x and then as many byte values in turn as a quote shows.
+every_byte() {
+    local first byte octal char stdin quote
+    for ((first = 0; first < 256; first += 31)); do
+        stdin=x quote=x
+        for ((byte = first; byte < first + 31 && byte < 256; byte++)); do
+            ((byte != 10)) || continue
+            printf -v octal '%03o' "$byte"
+            printf -v char "\\$octal"
+            stdin+="\\0$octal"
+            if ((byte == 34 || byte == 92)); then
+                quote+="\\$char"
+            elif ((byte >= 32 && byte < 127)); then
+                quote+=$char
+            else
+                printf -v char '\\x%02x' "$byte"
+                quote+=$char
+            fi
+        done
+        row "$stdin\n" "$P1" "$N1 \"${quote//\\/\\\\}\"\n" 1
+    done
+    row 'x\nz\n' "$P1" "$N1 \"x\"\n" 1
+}
+
 replies() {
     #   stdin                          stdout                                          stderr                           status
     row '12\n3\n'                      "${P}3 is a factor of 12\n"                     ''                               0
@@ -97,12 +123,13 @@ replies() {
     row ''                             "$P1"                                           "$E: input ended before the first integer\n" 1
     row '  \n\n'                       "$P1"                                           "$E: input ended before the first integer\n" 1
     row '12\n'                         "$P"                                            "$E: input ended before the second integer\n" 1
-    # the quote: up to the end of its line, cut after 32 bytes (every byte value: the bytes table)
+    # the quote: up to the end of its line, cut after 32 bytes
     row 'a"b\\c\tz\r\nnext\n'          "$P1"                                           "$N1 "'"a\\"b\\\\c\\x09z\\x0d"\n' 1
     row '\033[2J\033]0;x\a\n'          "$P1"                                           "$N1 "'"\\x1b[2J\\x1b]0;x\\x07"\n' 1
     X32=$(printf 'x%.0s' {1..32})
     row "12 $X32"                      "$P"                                            "$N2 \"$X32\"\n"                 1
     row "${X32}y\n"                    "$P1"                                           "$N1 \"$X32\"...\n"              1
+    every_byte
     # outside the int range, however long the numeral
     row '2147483648\n1\n'              "$P1"                                           "$R1"                            1
     row '-2147483649\n1\n'             "$P1"                                           "$R1"                            1
@@ -119,26 +146,6 @@ replies() {
     status=$?
     ended "$status" "write-only stdin"
     [ $status = 1 ] && [ "$err" = "$E: cannot read input: Bad file descriptor" ] && ok || bad "write-only stdin: $err"
-}
-
-# Every byte value after an x, quoted by the rule the man page gives: printable ASCII as it is, a
-# quote or a backslash escaped, every other byte as \xHH; a line end ends the quote.
-bytes() {
-    local byte octal char quote
-    for ((byte = 0; byte < 256; byte++)); do
-        printf -v octal '%03o' "$byte"
-        printf -v char "\\$octal"
-        if ((byte == 10)); then
-            quote=x
-        elif ((byte == 34 || byte == 92)); then
-            quote="x\\${char}z"
-        elif ((byte >= 32 && byte < 127)); then
-            quote="x${char}z"
-        else
-            printf -v quote 'x\\x%02xz' "$byte"
-        fi
-        row "x\\0${octal}z\n" "$P1" "$N1 \"${quote//\\/\\\\}\"\n" 1
-    done
 }
 
 # At a terminal a message starts on a line of its own, not after a prompt left open, and leaves
@@ -280,7 +287,7 @@ take() {
 }
 
 case $table in
-replies | bytes | terminal | lost-verdict | prompts) "$table" ;;
+replies | terminal | lost-verdict | prompts) "$table" ;;
 *) echo "divprobe.sh: no table $table" >&2; exit 2 ;;
 esac
 echo "divprobe $table: $passed passed, $failed failed"
