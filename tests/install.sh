@@ -7,19 +7,10 @@ build=$1
 tmp=$(mktemp -d) || exit 1
 # Our installs must not take the place of one the user made from this tree: its records are put
 # back afterwards.
-records=(install_manifest.txt installed-files.txt)
+records=("$build/install_manifest.txt" "$build/installed-files.txt")
 mkdir "$tmp/saved"
-for record in "${records[@]}"; do
-    [ ! -e "$build/$record" ] || cp -p "$build/$record" "$tmp/saved/"
-done
-restore() {
-    for record in "${records[@]}"; do
-        rm -f "$build/$record"
-        [ ! -e "$tmp/saved/$record" ] || cp -p "$tmp/saved/$record" "$build/"
-    done
-    rm -rf "$tmp"
-}
-trap restore EXIT
+cp -p "${records[@]}" "$tmp/saved/" 2>/dev/null
+trap 'rm -f "${records[@]}"; cp -p "$tmp"/saved/* "$build/" 2>/dev/null; rm -rf "$tmp"' EXIT
 failed=0
 bad() { failed=$((failed + 1)) && printf 'FAIL %s\n' "$@"; }
 
@@ -28,11 +19,8 @@ for stage in "" "$tmp/stage"; do
     # Files the install does not write: one beside the programs, and, for a staged install, one
     # where an install without DESTDIR would have put divprobe. The removal must leave both.
     mkdir -p "$prefix/bin"
-    theirs=("$prefix/bin/divprobe.other")
-    [ -z "$stage" ] || theirs+=("$prefix/bin/divprobe")
-    for file in "${theirs[@]}"; do
-        echo "not installed by this test" >"$file"
-    done
+    theirs=("$prefix/bin/divprobe.other" ${stage:+"$prefix/bin/divprobe"})
+    tee "${theirs[@]}" <<<"not installed by this test" >/dev/null
     DESTDIR=$stage cmake --install "$build" --prefix "$prefix" >"$tmp/log" 2>&1 || bad "install: $(<"$tmp/log")"
     for file in bin/divprobe bin/poleprobe bin/centsweep \
         share/man/man1/divprobe.1 share/man/man1/poleprobe.1 share/man/man1/centsweep.1; do
