@@ -145,7 +145,7 @@ toolchain() {
     esac
 }
 # Checks that divprobe in the build tree DIR is hardened as WANT says, as its imports show it:
-# "protected" by the stack protector (its failure handler, for the va_list of its messages),
+# "protected" by the stack protector (its failure handler: divprobe keeps arrays on its stack),
 # "fortified" (printf's checking variant).
 hardened_as() {
     local dir=$1 want=$2 imports got=()
