@@ -100,8 +100,9 @@ cross_suite() {
 # their libraries and the flags a user may add must not change an answer, nor may linking.
 # shellcheck disable=SC2034 # read by the scripts that source this one
 toolchains=(gcc clang fastmath clang-fastmath hardened optout optout-zero static musl musl-static zig)
-# Runs the suite on toolchain build NAME, in the build tree PREFIX-NAME (a folder of the source
-# tree by default), or says why this machine cannot make it.
+# Makes toolchain build NAME, in the build tree PREFIX-NAME (a folder of the source tree by
+# default), and runs the suite on it or checks what the build must show; or says why this machine
+# cannot make it.
 toolchain() {
     local name=$1 dir=${2:-build}-$1 options may_skip=''
     case $name in
@@ -135,7 +136,7 @@ toolchain() {
     *) echo "no toolchain build $name" >&2; return 2 ;;
     esac
     case $name in
-    gcc) suite "$dir" && hardened_as "$dir" "protected fortified" ;;
+    gcc) suite "$dir" "${options[@]}" && hardened_as "$dir" "protected fortified" ;;
     # The opt-outs change nothing a program prints: what they must show is in the build.
     optout) build_tree "$dir" "${options[@]}" && hardened_as "$dir" "" ;;
     optout-zero) build_tree "$dir" "${options[@]}" && hardened_as "$dir" protected ;;
