@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 // Ends the run with one line on stderr, FORMAT filled in, and exit status 1.
@@ -28,15 +29,24 @@ static void flush_output()
 }
 
 // The replies as they are read, and where a terminal's cursor stands after them. A terminal shows
-// each line as it is typed and hands it over whole: the prompt's line stays open until the user
-// ends a line typed after the prompt showed. The rest of the previous reply's line came with that
-// reply, so it was typed, and shown, before this prompt. Input from a file or a pipe is not shown
-// at all, so there the prompt's line stays open.
+// each key as it is typed and hands a line over whole when it ends: the prompt's line stays open
+// until the user ends a line typed after the prompt showed. What was typed before, the rest of the
+// previous reply's line and any line typed ahead, was shown before the prompt and ends nothing.
+// Input from a file or a pipe is not shown at all, so there the prompt's line stays open.
 struct Input {
     const bool shown = isatty(STDIN_FILENO);
     bool line_open = true;    // nothing typed since the prompt has ended its line
     bool typed_ahead = false; // what is read now is the rest of the previous reply's line
+    int bytes_ahead = 0;      // what the terminal held, in whole lines, when the prompt showed
     int error = 0;            // why stdin could not be read
+
+    // Called just before the prompt shows: what the terminal holds by then was typed ahead of it.
+    void before_prompt()
+    {
+        line_open = true;
+        if (!shown || ioctl(STDIN_FILENO, FIONREAD, &bytes_ahead) != 0)
+            bytes_ahead = 0;
+    }
 
     int next()
     {
@@ -46,6 +56,8 @@ struct Input {
                 error = errno;
         } else if (typed_ahead) {
             typed_ahead = c != '\n';
+        } else if (bytes_ahead > 0) {
+            --bytes_ahead;
         } else if (shown) {
             line_open = c != '\n';
         }
@@ -73,7 +85,7 @@ static void end_reply(Input &in, int c)
         fail("divprobe: cannot read input: %s\n", std::strerror(in.error));
 }
 
-// How many bytes of a reply that is not an integer an error message quotes.
+// How many bytes of a reply that is not an integer an error message quotes, its sign included.
 constexpr int quoted_bytes = 32;
 
 // Appends byte C of a reply to OUT as a message may show it on any terminal: printable ASCII
@@ -104,11 +116,11 @@ static char *escape(int c, char *out)
         end_reply(in, c);
         fail("divprobe: input ended before the %s integer\n", which);
     }
-    // Room for a sign, four bytes for each byte quoted, and the end.
-    char quoted[1 + 4 * quoted_bytes + 1];
+    // Four bytes for each byte quoted, and the end.
+    char quoted[4 * quoted_bytes + 1];
     char *end = sign != 0 ? escape(sign, quoted) : quoted;
     const char *cut = "";
-    for (int taken = 0; c != '\n' && c != EOF; c = in.next(), ++taken) {
+    for (int taken = sign != 0; c != '\n' && c != EOF; c = in.next(), ++taken) {
         if (taken == quoted_bytes) {
             cut = "...";
             break;
@@ -127,8 +139,8 @@ static char *escape(int c, char *out)
 static int read_reply(Input &in, const char *which)
 {
     // The prompt must show before we wait, even when stdout is a pipe, as in `divprobe | tee log`.
+    in.before_prompt();
     flush_output();
-    in.line_open = true;
     int c;
     do {
         c = in.next();

@@ -1,56 +1,38 @@
 #!/usr/bin/env bash
 # Black-box tables for divprobe. Usage: divprobe.sh TABLE [EMULATOR...] PATH-TO-divprobe, where
-# TABLE is replies, terminal, lost-verdict or prompts, each a test of its own. A table that
-# cannot run here says why on one line and exits 77, which ctest counts as skipped.
-# RUNNER, if set, is put before the program (a memory checker, say; valgrind needs --vgdb=no, or
-# its own start-up file meets the file size limit of the lost-verdict row).
-set -u
+# TABLE is replies, terminal, lost-verdict or prompts, each a test of its own.
+# shellcheck source=lib.sh source-path=SCRIPTDIR
+source "$(dirname "$0")/lib.sh"
 table=$1
 shift
-prog=("$@")
-tmp=$(mktemp -d) || exit 1
-trap 'rm -rf "$tmp"' EXIT
-passed=0 failed=0
-ok() { passed=$((passed + 1)); }
-bad() { failed=$((failed + 1)) && printf 'FAIL %s\n' "$@"; }
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
+run=("${runner[@]}" "$@")
 
-# A sound run ends in milliseconds, under valgrind or qemu in well under a second. One that is
-# still running after this many seconds loops: it fails the table at once.
-limit=5
-# shellcheck disable=SC2206 # RUNNER is a command line, split into its words on purpose
-runner=(timeout --foreground -k 1 "$limit" ${RUNNER:-} "${prog[@]}")
-# Says whether the run that ended with STATUS ended by itself; stops the table if not.
-ended() {
-    (($1 != 124 && $1 != 137)) || { echo "FAIL still running after $limit s: $2"; exit 1; }
-}
-
-P='Enter an integer: Enter another integer: '
 P1='Enter an integer: '
+P="${P1}Enter another integer: "
 E=divprobe
-N1="$E: the first reply is not an integer:"
-N2="$E: the second reply is not an integer:"
-R1="$E: the first reply is out of range (-2147483648 to 2147483647)\n"
-R2="$E: the second reply is out of range (-2147483648 to 2147483647)\n"
+# The messages about reply $1 (1 or 2), named $2: not an integer (N1, N2), out of range (R1, R2)
+# and missing (I1, I2).
+messages() {
+    printf -v "N$1" '%s' "$E: the $2 reply is not an integer:"
+    printf -v "R$1" '%s' "$E: the $2 reply is out of range (-2147483648 to 2147483647)\n"
+    printf -v "I$1" '%s' "$E: input ended before the $2 integer\n"
+}
+messages 1 first
+messages 2 second
 
-# True if file $1 holds exactly the text $2 (escapes as in printf %b), carriage returns aside
-# when $3 says cr, and no NUL byte. Read by the shell itself: a table runs hundreds of rows, and
-# each process costs.
+# True if file $1 holds exactly the text $2 (escapes as in printf %b), and no NUL byte. Read by
+# the shell itself: a table runs hundreds of rows, and each process costs.
 holds() {
     local got want
     printf -v want '%b' "$2"
     ! IFS= read -r -d '' got <"$1" || return
-    [ "${3-}" != cr ] || got=${got//$'\r'/}
     [ "$got" = "$want" ]
 }
 
 # Runs the program on stdin and compares stdout, stderr and status exactly. Escapes as in printf %b.
 row() {
     printf '%b' "$1" >"$tmp/in"
-    "${runner[@]}" <"$tmp/in" >"$tmp/out" 2>"$tmp/err"
+    "${run[@]}" <"$tmp/in" >"$tmp/out" 2>"$tmp/err"
     local status=$?
     ended "$status" "$(printf 'stdin=%q' "$1")"
     holds "$tmp/out" "$2" && holds "$tmp/err" "$3" && [ "$status" = "$4" ] && ok ||
@@ -126,9 +108,14 @@ replies() {
     # the quote: up to the end of its line, cut after 32 bytes
     row 'a"b\\c\tz\r\nnext\n'          "$P1"                                           "$N1 "'"a\\"b\\\\c\\x09z\\x0d"\n' 1
     row '\033[2J\033]0;x\a\n'          "$P1"                                           "$N1 "'"\\x1b[2J\\x1b]0;x\\x07"\n' 1
-    X32=$(printf 'x%.0s' {1..32})
+    # (32 bytes in all, a sign included; byte 1 is shown in four)
+    local X32 C33 Q31
+    X32=$(printf 'x%.0s' {1..32}) C33=$(printf '\\001%.0s' {1..33}) Q31=$(printf '\\\\x01%.0s' {1..31})
     row "12 $X32"                      "$P"                                            "$N2 \"$X32\"\n"                 1
     row "${X32}y\n"                    "$P1"                                           "$N1 \"$X32\"...\n"              1
+    row "-${X32}\n"                    "$P1"                                           "$N1 \"-${X32:1}\"...\n"         1
+    row "$C33\n"                       "$P1"                                           "$N1 \"$Q31\\\\x01\"...\n"       1
+    row "12 -$C33"                     "$P"                                            "$N2 \"-$Q31\"...\n"             1
     every_byte
     # outside the int range, however long the numeral
     row '2147483648\n1\n'              "$P1"                                           "$R1"                            1
@@ -142,63 +129,128 @@ replies() {
     # Unreadable input is a failure too (lost output is tested for every program: lost-output.sh).
     # Not a closed stdin: a preloaded library that opens a file (libfaketime does) would take fd 0.
     local err status
-    err=$("${runner[@]}" 0>/dev/null 2>&1 >/dev/null)
+    err=$("${run[@]}" 0>/dev/null 2>&1 >/dev/null)
     status=$?
     ended "$status" "write-only stdin"
     [ $status = 1 ] && [ "$err" = "$E: cannot read input: Bad file descriptor" ] && ok || bad "write-only stdin: $err"
 }
 
+# Talks to COMMAND... as a user would, with KEYS (escapes as in printf %b): each | waits until
+# the output holds one more prompt before what follows it is sent; what stands before the first
+# | is sent at once. Then reads the rest of the output. Sets `shown` to all the output, and
+# `status`. Decided by observation: a prompt that has not come within $limit seconds fails.
+converse() {
+    local keys=$1 piece prompt=0 prompts=("$P1" "$P") c pid from to
+    shift
+    coproc TALK { exec "$@"; }
+    pid=$TALK_PID
+    # Bash forgets the coprocess's descriptors once it has reaped it: work on duplicates.
+    exec {from}<&"${TALK[0]}" {to}>&"${TALK[1]}"
+    shown=''
+    while IFS= read -r -d '|' piece; do
+        if ((prompt > 0)); then
+            while ((${#shown} < ${#prompts[prompt - 1]})) && IFS= read -r -N 1 -t "$limit" -u "$from" c; do
+                shown+=$c
+            done
+            [ "$shown" = "${prompts[prompt - 1]}" ] || break
+        fi
+        printf '%b' "$piece" >&"$to"
+        prompt=$((prompt + 1))
+    done <<<"$keys|"
+    IFS= read -r -d '' -u "$from" c
+    shown+=$c
+    exec {from}<&- {to}>&-
+    wait "$pid"
+    status=$?
+}
+
 # At a terminal a message starts on a line of its own, not after a prompt left open, and leaves
 # no empty line. script(1) gives the program a pseudo-terminal without echo, so that what it
-# shows is what the program wrote (\004 is Ctrl-D). A line the user ends closes the prompt's line;
-# a line typed ahead, before the prompt showed, does not, nor does one from a file or a pipe,
-# which the terminal never shows.
-# The keys reach script through a FIFO that this shell holds open: at the end of its input,
-# script would wait a quarter of a second before it passed the end on.
+# shows is what the program wrote (\r\n for each line end; \004 is Ctrl-D). A line end the user
+# typed after the prompt showed has ended the prompt's line; one typed ahead, before it showed,
+# has not, nor has one from a file or a pipe, which the terminal never shows.
+# script runs its command with $SHELL, which must be a shell that knows the command: this one.
+in_terminal=(env SHELL="$BASH" script -q -E never -ec)
+# Each row says how the program is run, what it is given, what the terminal shows, and, with
+# stdout to a file, what that holds. A message means exit status 1.
+#   tty KEYS     the keys, at the terminal: each | waits for the next prompt, and what stands
+#                before the first is typed ahead, whole lines that the terminal holds before
+#                the program starts
+#   file TEXT    stdin from a file
+#   pipe TEXT    stdin from a pipe whose writer keeps it open until the program has ended
+#   stderr TEXT  stdin from a file, stdout to a file: only stderr at the terminal
 tty_row() {
-    local how=$1 command keys
-    printf '%b' "$2" >"$tmp/in"
-    command=$(printf '%q ' "${runner[@]}")
+    local how=$1 keys=$2 want command status_want=0
+    printf -v want '%b' "$3"
+    command=$(printf '%q ' "${run[@]}")
     case $how in
-    file) command="$command <$(printf %q "$tmp/in")" ;;
-    pipe) command="cat $(printf %q "$tmp/in") | $command" ;;
+    tty)
+        [[ $keys == '|'* ]] ||
+            command="for ((i = 0; i < 100 * $limit; i++)); do read -t 0 && break; sleep 0.01; done; exec $command"
+        ;;
+    file | stderr)
+        printf '%b' "$keys" >"$tmp/in"
+        command+=$(printf ' <%q' "$tmp/in")
+        [ "$how" = file ] || command+=$(printf ' >%q' "$tmp/out")
+        keys=''
+        ;;
+    pipe)
+        rm -f "$tmp/pipe" && mkfifo "$tmp/pipe" && exec {pipe}<>"$tmp/pipe"
+        printf '%b' "$keys" >&"$pipe"
+        command+=$(printf ' <%q' "$tmp/pipe")
+        keys=''
+        ;;
     esac
-    rm -f "$tmp/keys" && mkfifo "$tmp/keys" && exec {keys}<>"$tmp/keys"
-    [ "$how" != typed ] || printf '%b' "$2" >&"$keys"
-    script -q -E never -ec "$command" /dev/null <"$tmp/keys" >"$tmp/out"
-    local status=$?
-    exec {keys}>&-
-    ended "$status" "$(printf 'at a terminal, %s %q' "$how" "$2")"
-    holds "$tmp/out" "$3" cr && [ "$status" = 1 ] && ok ||
-        bad "$(printf 'at a terminal, %s %q: shows %q, status %s' "$how" "$2" "$(<"$tmp/out")" "$status")"
+    converse "$keys" "${in_terminal[@]}" "$command" /dev/null
+    [ "$how" != pipe ] || exec {pipe}>&-
+    ended "$status" "at a terminal, $how $2"
+    [[ $want != *"$E: "* ]] || status_want=1
+    [ "${shown//$'\r'/}" = "$want" ] && [ "$status" = "$status_want" ] &&
+        { [ "$how" != stderr ] || holds "$tmp/out" "$4"; } && ok ||
+        bad "$(printf 'at a terminal, %s %s: shows %q, status %s' "$how" "$2" "$shown" "$status")"
 }
 terminal() {
     command -v script >/dev/null || skip "no script(1) here (util-linux): the terminal rows cannot run"
-    script -q -E never -ec true /dev/null </dev/null >/dev/null 2>&1 ||
-        skip "no pseudo-terminal here: the terminal rows cannot run"
+    local err
+    err=$("${in_terminal[@]}" true /dev/null </dev/null 2>&1 >/dev/null) ||
+        skip "script(1) cannot start a pseudo-terminal here (${err//$'\n'/ }): the terminal rows cannot run"
     local X40
     X40=$(printf 'x%.0s' {1..40})
-    #       stdin  given                   the terminal shows, but for the echo
-    tty_row typed  '\004'                  "$P1\n$E: input ended before the first integer\n"
-    tty_row typed  '12\004\004'            "$P\n$E: input ended before the second integer\n"
-    tty_row typed  '12\n\004'              "$P\n$E: input ended before the second integer\n"
-    tty_row typed  '12abc\n'               "$P\n$N2 \"abc\"\n"
-    tty_row typed  '12 99999999999\n'      "$P\n$R2"
-    tty_row typed  '12 99999999999 x\n'    "$P\n$R2"
-    tty_row typed  'abc\n'                 "$P1$N1 \"abc\"\n"
-    tty_row typed  '12\nabc\n'             "$P$N2 \"abc\"\n"
-    tty_row typed  '\n\n12\n\nabc\n'       "$P$N2 \"abc\"\n"
-    tty_row typed  '\033[2J\n'             "$P1$N1 "'"\\x1b[2J"\n'
-    tty_row typed  '99999999999\n'         "$P1$R1"
+    #       how     given                   the terminal shows, but for the echo          stdout
+    # typed after each prompt: the user's line end ended the prompt's line
+    tty_row tty     '|\004'                 "$P1\n$I1"
+    tty_row tty     '|12\004\004'           "$P\n$I2"
+    tty_row tty     '|12\n|\004'            "$P\n$I2"
+    tty_row tty     '|12abc\n'              "$P\n$N2 \"abc\"\n"
+    tty_row tty     '|12 99999999999\n'     "$P\n$R2"
+    tty_row tty     '|12 99999999999 x\n'   "$P\n$R2"
+    tty_row tty     '|abc\n'                "$P1$N1 \"abc\"\n"
+    tty_row tty     '|12\n|abc\n'           "$P$N2 \"abc\"\n"
+    tty_row tty     '|\n\n12\n|\nabc\n'     "$P$N2 \"abc\"\n"
+    tty_row tty     '|\033[2J\n'            "$P1$N1 "'"\\x1b[2J"\n'
+    tty_row tty     '|99999999999\n'        "$P1$R1"
     # the rest of the line unread when the message is due: its line end, typed, still counts
-    tty_row typed  '99999999999 x\n'       "$P1$R1"
-    tty_row typed  "${X40}\n"              "$P1$N1 \"${X40:0:32}\"...\n"
-    tty_row typed  '12\n99999999999 y\n'   "$P$R2"
-    # stdin from a file or a pipe: nothing is shown, so every line stays open
-    tty_row file   '12\nabc\n'             "$P\n$N2 \"abc\"\n"
-    tty_row pipe   '12\nabc\n'             "$P\n$N2 \"abc\"\n"
-    tty_row file   '99999999999 x\n'       "$P1\n$R1"
-    tty_row pipe   ''                      "$P1\n$E: input ended before the first integer\n"
+    tty_row tty     '|99999999999 x\n'      "$P1$R1"
+    tty_row tty     "|${X40}\n"             "$P1$N1 \"${X40:0:32}\"...\n"
+    tty_row tty     '|12\n|99999999999 y\n' "$P$R2"
+    tty_row tty     '|12\n|3\n'             "${P}3 is a factor of 12\n"
+    # typed ahead: shown before the prompt, and its line end with it
+    tty_row tty     'abc\n'                 "$P1\n$N1 \"abc\"\n"
+    tty_row tty     '12\nabc\n'             "$P\n$N2 \"abc\"\n"
+    tty_row tty     '\n\n12\n\nabc\n'       "$P\n$N2 \"abc\"\n"
+    tty_row tty     '99999999999 x\n'       "$P1\n$R1"
+    tty_row tty     '\004'                  "$P1\n$I1"
+    tty_row tty     '12\n3\n'               "${P}3 is a factor of 12\n"
+    # from a file or a pipe: nothing is shown, so every line stays open; a pipe left open is
+    # not waited on
+    tty_row file    '12\nabc\n'             "$P\n$N2 \"abc\"\n"
+    tty_row pipe    '12\nabc\n'             "$P\n$N2 \"abc\"\n"
+    tty_row file    '99999999999 x\n'       "$P1\n$R1"
+    tty_row pipe    '99999999999 x'         "$P1\n$R1"
+    tty_row file    ''                      "$P1\n$I1"
+    tty_row pipe    '12\n3\n'               "${P}3 is a factor of 12\n"
+    # only stderr at the terminal: stdout gets the prompts alone
+    tty_row stderr  '12\nabc\n'             "$N2 \"abc\"\n"                                 "$P"
 }
 
 # Losing only the verdict is a failure too: a file size limit that lets the prompts through but
@@ -207,88 +259,24 @@ terminal() {
 lost-verdict() {
     command -v prlimit >/dev/null || skip "no prlimit here (util-linux): the lost-verdict row cannot run"
     local err status
-    err=$( (trap '' XFSZ && printf '12 3\n' | prlimit --fsize=${#P} "${runner[@]}" 2>&1 >"$tmp/out"))
+    err=$( (trap '' XFSZ && printf '12 3\n' | prlimit --fsize=${#P} "${run[@]}" 2>&1 >"$tmp/out"))
     status=$?
     ended "$status" "verdict lost"
     [ $status = 1 ] && [ "$err" = "$E: cannot write output: File too large" ] && holds "$tmp/out" "$P" && ok ||
         bad "$(printf 'verdict lost: status %s, stderr %q, stdout %q' $status "$err" "$(<"$tmp/out")")"
 }
 
-# Each prompt reaches a pipe before the program waits for its reply. Decided by looking, not by
-# waiting: once the program is blocked reading stdin, having read all it was sent, whatever it
-# flushed is in the pipe. A sound program is never waited for; a broken one fails at once. What
-# the program is doing is read from /proc by this shell itself, with the read builtin: the
-# program is its child, and a parent may read what a sibling such as cat may not (Yama's
-# ptrace_scope 1).
-
-# Runs the command until it succeeds, 0.01 s apart, for at most $limit seconds, which only a
-# program that neither reads nor ends would take.
-poll() {
-    local deadline=$((SECONDS + limit + 1))
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.01
-    done
-}
+# Each prompt reaches a pipe before the program waits for its reply: each reply is sent only once
+# its prompt has come, so a prompt left in the buffer stalls the talk and fails the row.
 prompts() {
-    # The number of read(2) in /proc/PID/syscall: what a shell waiting on an empty pipe is blocked
-    # in. Bash forgets SH_PID as soon as it reaps the shell, so keep a copy.
-    local sh_pid sh_in
-    coproc SH { read -r _; }
-    sh_pid=$SH_PID sh_in=${SH[1]}
-    # Decided at once: where /proc cannot show a child's system call and reads (a kernel without
-    # them, /proc hidden, Yama's ptrace_scope 2 or 3), the row cannot run.
-    { read -r _ <"/proc/$sh_pid/syscall" && read -r _ <"/proc/$sh_pid/io"; } 2>/dev/null ||
-        skip "/proc does not show this shell its child's system call and reads: the prompts row cannot run"
-    poll blocked "$sh_pid"
-    read_nr=${BASH_REMATCH[1]-none}
-    exec {sh_in}>&-
-    wait "$sh_pid"
-
-    # Nor does bash keep DP's descriptors once it has reaped the program: work on duplicates.
-    coproc DP { exec ${RUNNER:-} "${prog[@]}" 2>/dev/null; }
-    pid=$DP_PID
-    exec {from}<&"${DP[0]}" {to}>&"${DP[1]}"
-    # A program that has gone leaves a closed pipe: writing to it fails, and must not end us.
-    trap '' PIPE
-    local first='' second='' verdict=''
-    poll waits_for_input 0 && take ${#P1} first && printf '12\n' >&"$to" &&
-        poll waits_for_input 3 && take $((${#P} - ${#P1})) second && printf '3\n' >&"$to" &&
-        poll waits_for_input 2 && take 100 verdict ||
-        echo "FAIL the program neither read nor ended within $limit s"
-    exec {from}<&- {to}>&-
-    kill "$pid" 2>/dev/null
-    wait "$pid"
-    [ "$first$second" = "$P" ] && [ "$verdict" = $'3 is a factor of 12\n' ] && ok ||
-        bad "$(printf 'prompts on a pipe (read(2) is %s here): %q %q %q' "$read_nr" "$first" "$second" "$verdict")"
-}
-# True once process $1 is blocked in a system call with fd 0 as its first argument, which is then
-# in BASH_REMATCH[1].
-blocked() {
-    local syscall
-    { read -r syscall <"/proc/$1/syscall"; } 2>/dev/null && [[ $syscall =~ ^([0-9]+)\ 0x0\  ]]
-}
-# True once the program is blocked reading fd 0 with at least $1 more bytes read (rchar in
-# /proc/PID/io) than when it last waited, or once it has ended.
-consumed=0
-waits_for_input() {
-    local rchar
-    { read -r _ rchar <"/proc/$pid/io"; } 2>/dev/null || return 0
-    blocked "$pid" && [ "${BASH_REMATCH[1]}" = "$read_nr" ] && ((rchar >= consumed + $1)) && consumed=$rchar
-}
-# Appends to variable $2 what the program has written, up to $1 bytes in all, byte by byte and
-# only while a byte is there: it never waits for more.
-take() {
-    local -n into=$2
-    local c
-    while ((${#into} < $1)) && read -r -t 0 <&"$from" && IFS= read -r -N 1 c <&"$from"; do
-        into+=$c
-    done
+    converse '|12\n|3\n' "${run[@]}"
+    ended "$status" "prompts on a pipe"
+    [ "$shown" = "${P}3 is a factor of 12"$'\n' ] && [ "$status" = 0 ] && ok ||
+        bad "$(printf 'prompts on a pipe: %q, status %s' "$shown" "$status")"
 }
 
 case $table in
 replies | terminal | lost-verdict | prompts) "$table" ;;
 *) echo "divprobe.sh: no table $table" >&2; exit 2 ;;
 esac
-echo "divprobe $table: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+tally "divprobe $table"

@@ -3,18 +3,18 @@
 # fails inside printf and leaves nothing for the final flush to report.
 # Usage: lost-output.sh NAME BUFFERING [EMULATOR...] PATH-TO-PROGRAM, where BUFFERING is
 # default, L or 0. L and 0 are set with stdbuf, which preloads a library of its own C library:
-# where that cannot reach the program, the row says why on one line and exits 77, which ctest
-# counts as skipped.
-set -u
+# where that cannot reach the program, the row is skipped.
+# shellcheck source=lib.sh source-path=SCRIPTDIR
+source "$(dirname "$0")/lib.sh"
 name=$1 buffering=$2
 shift 2
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
+program=${*: -1}
+[ -f "$program" ] || { echo "FAIL no program $program"; exit 1; }
 # The loader that FILE names, the one that takes in LD_PRELOAD: none for a static program.
 interpreter() {
-    readelf --program-headers "$1" | sed -n 's/.*Requesting program interpreter: \(.*\)]$/\1/p'
+    local headers
+    headers=$(readelf --program-headers "$1") || { echo "FAIL readelf cannot read $1"; exit 1; }
+    sed -n 's/.*Requesting program interpreter: \(.*\)]$/\1/p' <<<"$headers"
 }
 if [ "$buffering" != default ]; then
     stdbuf=$(command -v stdbuf) || skip "no stdbuf here (GNU coreutils): buffering $buffering cannot be set"
@@ -22,16 +22,18 @@ if [ "$buffering" != default ]; then
     # Decided by the program itself: stdbuf's library reaches it only through the same loader, so
     # never a static program, nor one built for another machine (run by an emulator) or against
     # another C library.
-    theirs=$(interpreter "$stdbuf") mine=$(interpreter "${@: -1}")
+    theirs=$(interpreter "$stdbuf") mine=$(interpreter "$program")
     [ -n "$mine" ] || skip "a static program loads no library: stdbuf cannot set its buffering"
     [ "$mine" = "$theirs" ] ||
         skip "the program's loader is $mine, stdbuf's is $theirs: stdbuf cannot set its buffering"
     # stdbuf preloads its library after any already in LD_PRELOAD. A program built with
     # GCC's AddressSanitizer refuses to run unless its runtime comes first: so it does.
-    asan=$(ldd "${@: -1}" | sed -n 's/^[[:space:]]*libasan\.so[^ ]* => \([^ ]*\).*/\1/p')
-    set -- env ${asan:+LD_PRELOAD="$asan${LD_PRELOAD:+:$LD_PRELOAD}"} stdbuf -o"$buffering" "$@"
+    asan=$(ldd "$program" | sed -n 's/^[[:space:]]*libasan\.so[^ ]* => \([^ ]*\).*/\1/p')
+    runner=(env ${asan:+LD_PRELOAD="$asan${LD_PRELOAD:+:$LD_PRELOAD}"} stdbuf -o"$buffering" "${runner[@]}")
 fi
-err=$(echo 12 3 | "$@" 2>&1 >/dev/full)
+err=$(echo 12 3 | "${runner[@]}" "$@" 2>&1 >/dev/full)
 status=$?
-echo "status $status: $err"
-[ $status = 1 ] && [ "$err" = "$name: cannot write output: No space left on device" ]
+ended "$status" "stdout /dev/full"
+[ $status = 1 ] && [ "$err" = "$name: cannot write output: No space left on device" ] && ok ||
+    bad "$(printf 'stdout /dev/full, buffering %s: status %s, stderr %q' "$buffering" "$status" "$err")"
+tally "$name lost output, buffering $buffering"

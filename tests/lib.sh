@@ -1,0 +1,33 @@
+# shellcheck shell=bash
+# What the test scripts share: sourced, not run. A script counts the rows that pass and fail and
+# ends with tally; one that cannot run here says why on one line and exits 77, which ctest counts
+# as skipped. Its temporary files go in $tmp, removed when it ends.
+set -u
+tmp=$(mktemp -d) || exit 1
+trap 'rm -rf "$tmp"' EXIT
+passed=0 failed=0
+ok() { passed=$((passed + 1)); }
+bad() { failed=$((failed + 1)) && printf 'FAIL %s\n' "$*"; }
+skip() {
+    echo "skipped: $*"
+    exit 77
+}
+# Says how many rows of NAME passed and failed; fails if one failed.
+tally() {
+    echo "$1: $passed passed, $failed failed"
+    [ "$failed" = 0 ]
+}
+
+# A sound run ends in milliseconds, under valgrind or qemu in well under a second. One that is
+# still running after this many seconds loops: it is cut off, and fails at once.
+limit=5
+# What a program is run with: that limit, and RUNNER before it, if set (a memory checker, as CI's
+# memcheck sets; valgrind needs --vgdb=no, or its own start-up file meets the file size limit of
+# divprobe's lost-verdict row).
+# shellcheck disable=SC2034,SC2206 # used where sourced; RUNNER is a command line, split on purpose
+runner=(timeout --foreground -k 1 "$limit" ${RUNNER:-})
+# Says whether the run that ended with STATUS ended by itself; stops the script if not. WHAT
+# names the run.
+ended() {
+    (($1 != 124 && $1 != 137)) || { echo "FAIL still running after $limit s: $2"; exit 1; }
+}
