@@ -1,39 +1,60 @@
 #!/usr/bin/env bash
-# An install from the build tree DIR and its removal (the uninstall target), into a prefix with a
-# space in it: staged with DESTDIR, and not. The removal takes what the install wrote and nothing
-# else, not even a file where the install would have gone without DESTDIR. Usage: install.sh DIR
-set -u
-build=$1
-tmp=$(mktemp -d) || exit 1
-# Our installs must not take the place of one the user made from this tree: its records are put
-# back afterwards.
-records=("$build/install_manifest.txt" "$build/installed-files.txt")
-mkdir "$tmp/saved"
-cp -p "${records[@]}" "$tmp/saved/" 2>/dev/null
-trap 'rm -f "${records[@]}"; cp -p "$tmp"/saved/* "$build/" 2>/dev/null; rm -rf "$tmp"' EXIT
-failed=0
-bad() { failed=$((failed + 1)) && printf 'FAIL %s\n' "$@"; }
+# Installs from the build tree DIR, and removes what was installed (the uninstall target), as a
+# user may: into prefixes and DESTDIRs absolute and relative, with characters that CMake lists
+# and globs treat apart. Every install adds to one record; one removal takes all of them and
+# nothing else: not a file beside them, not one where an install without DESTDIR would have gone,
+# not one changed since. Usage: install.sh DIR BINDIR MANDIR PROGRAM...
+# shellcheck source=lib.sh source-path=SCRIPTDIR
+source "$(dirname "$0")/lib.sh"
+build=$1 bindir=$2 mandir=$3
+shift 3
+# A record of our own, and CMake's manifest under a component's name: the user's installs from
+# this tree, and another run of this test, keep theirs.
+export PROBES_INSTALL_RECORD=$tmp/record
+theirs() { cat "$build"/install_manifest.txt "$build"/installed-files.txt 2>/dev/null | cksum; }
+before=$(theirs)
+trap 'rm -rf "$tmp" "$build/install_manifest_Unspecified.txt"' EXIT
+cd "$tmp" || exit 1
 
-prefix="$tmp/p x"
-for stage in "" "$tmp/stage"; do
-    # Files the install does not write: one beside the programs, and, for a staged install, one
-    # where an install without DESTDIR would have put divprobe. The removal must leave both.
-    mkdir -p "$prefix/bin"
-    theirs=("$prefix/bin/divprobe.other" ${stage:+"$prefix/bin/divprobe"})
-    tee "${theirs[@]}" <<<"not installed by this test" >/dev/null
-    DESTDIR=$stage cmake --install "$build" --prefix "$prefix" >"$tmp/log" 2>&1 || bad "install: $(<"$tmp/log")"
-    for file in bin/divprobe bin/poleprobe bin/centsweep \
-        share/man/man1/divprobe.1 share/man/man1/poleprobe.1 share/man/man1/centsweep.1; do
-        [ -f "$stage$prefix/$file" ] || bad "DESTDIR=$stage: the install wrote no $stage$prefix/$file"
+# Run from $tmp; where each install lands.
+#    DESTDIR        prefix
+rows=(''            "$tmp/p x"
+      "$tmp/stage"  "$tmp/q"
+      stage         "$tmp/r"
+      ''            rel
+      ''            '[x] y;z*')
+ours=() kept=()
+for ((i = 0; i < ${#rows[@]}; i += 2)); do
+    stage=${rows[i]} prefix=${rows[i + 1]}
+    [[ $prefix == /* ]] || prefix=$tmp/$prefix
+    [[ $stage == '' || $stage == /* ]] || stage=$tmp/$stage
+    # A file beside the programs, and, staged, one where an install without DESTDIR would have
+    # put divprobe: the removal leaves both.
+    mkdir -p "$prefix/$bindir"
+    kept+=("$prefix/$bindir/$1.other" ${stage:+"$prefix/$bindir/$1"})
+    tee "${kept[@]}" <<<"not installed by this test" >/dev/null
+    DESTDIR=${rows[i]} cmake --install "$build" --prefix "${rows[i + 1]}" --component Unspecified \
+        >"$tmp/log" 2>&1 || bad "install: $(<"$tmp/log")"
+    for program; do
+        for file in "$bindir/$program" "$mandir/man1/$program.1"; do
+            [ -f "$stage$prefix/$file" ] && ours+=("$stage$prefix/$file") ||
+                bad "DESTDIR=${rows[i]} --prefix ${rows[i + 1]}: the install wrote no $stage$prefix/$file"
+        done
     done
-    cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 || bad "uninstall: $(<"$tmp/log")"
-    left=$(find "$prefix" "$tmp/stage" -type f 2>/dev/null | sort)
-    want=$(printf '%s\n' "${theirs[@]}" | sort)
-    [ "$left" = "$want" ] || bad "DESTDIR=$stage: after the removal, left: $left; want: $want"
-    rm -rf "$prefix" "$tmp/stage"
 done
+# A file changed since it was installed stays, and on record, until it is gone.
+echo changed >"${ours[1]}"
+kept+=("${ours[1]}")
+left() { find "$tmp" -type f ! -name record ! -name log | sort; }
+cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 && bad "a removal that kept a file passed"
+[ "$(left)" = "$(printf '%s\n' "${kept[@]}" | sort)" ] || bad "after the removal, left: $(left)"
+grep -qF "${ours[1]}" "$tmp/record" || bad "the changed file is no longer on record: $(<"$tmp/log")"
+rm "${ours[1]}"
+cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 || bad "the last removal: $(<"$tmp/log")"
+[ ! -e "$tmp/record" ] || bad "the record stays, though nothing on it is left: $(<"$tmp/record")"
 # Once removed, nothing is left to remove: a second removal says so and fails.
 cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 && bad "a second removal passed: $(<"$tmp/log")"
 grep -q 'nothing to remove' "$tmp/log" || bad "a second removal said: $(<"$tmp/log")"
-echo "install and remove: $failed failed"
-[ "$failed" = 0 ]
+[ "$(theirs)" = "$before" ] || bad "the build tree's own records changed"
+((${#ours[@]} == 10 * $#)) && ok
+tally "install and remove"
