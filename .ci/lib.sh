@@ -8,37 +8,54 @@
 # and orphans included; what it mounted goes with the mount namespace; this folder is removed.
 # Inside, the script is process 1 of its namespace, and this returns at once.
 # Without root there is no namespace: the script runs as it is, and so do only the checks that
-# need none (they start nothing that would outlive them).
+# need none (they start nothing that would outlive them); its temporary files still go in a
+# folder of its own, removed when it ends.
 contain() {
-    (($$ == 1 || EUID != 0)) && return 0
-    local tmp child status=0
-    tmp=$(mktemp -d "${TMPDIR:-/tmp}/probes-ci.XXXXXX")
+    (($$ != 1)) || return 0
+    local child status=0
+    # Global: the traps below read it after this has returned.
+    contained_tmp=$(mktemp -d "${TMPDIR:-/tmp}/probes-ci.XXXXXX")
+    if ((EUID != 0)); then
+        export TMPDIR=$contained_tmp
+        trap 'rm -rf "$contained_tmp"' EXIT
+        return 0
+    fi
     # Outside the namespace nothing stays but this wait. Stopped, it stops the namespace before it
     # removes the folder: unshare holds off SIGINT and SIGTERM for its child, so it is killed,
     # and --kill-child kills the child, process 1 of the namespace, and so the rest with it. A
     # reader of our output may be gone by then (Ctrl-C on `.ci/run | tee log`), and a second
     # signal may come while the chroots are removed: neither may end this before it is done.
     trap 'trap "" PIPE INT TERM HUP; kill -KILL "$child" 2>/dev/null || true; wait 2>/dev/null || true
-          rm -rf --one-file-system "$tmp"' EXIT
+          rm -rf --one-file-system "$contained_tmp"' EXIT
     trap 'exit 129' HUP
     trap 'exit 130' INT
     trap 'exit 143' TERM
-    TMPDIR=$tmp unshare --pid --mount --mount-proc --fork --kill-child -- bash "$(realpath "$0")" "$@" &
+    TMPDIR=$contained_tmp unshare --pid --mount --mount-proc --fork --kill-child -- bash "$(realpath "$0")" "$@" &
     child=$!
     wait "$child" || status=$?
     exit "$status"
 }
 
+# The programs, as CMakeLists.txt lists them: the one list.
+read -ra programs <<<"$(sed -n 's/^set(PROBES \(.*\))$/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../CMakeLists.txt")"
+((${#programs[@]})) || { echo "$0: CMakeLists.txt has no line set(PROBES ...)" >&2; exit 2; }
+
 # Who runs the builds: the chroots set a user of their own.
 as_user=()
 
-# Runs a command with its output to a log that shows (its end) only if the command fails.
+# Runs COMMAND with its output to a log that shows (its end) only if the command fails: the file
+# LOG, added to and kept, after --log LOG; or else a log of its own, removed after.
 quietly() {
-    local log status=0
-    log=$(mktemp)
-    "$@" >"$log" 2>&1 || status=$?
+    local log keep='' status=0
+    if [ "$1" = --log ]; then
+        log=$2 keep=yes
+        shift 2
+    else
+        log=$(mktemp) || return
+    fi
+    "$@" >>"$log" 2>&1 || status=$?
     ((status == 0)) || tail -n 80 "$log"
-    rm -f "$log"
+    [ -n "$keep" ] || rm -f "$log"
     return "$status"
 }
 
@@ -206,6 +223,16 @@ need() {
     quietly apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# True if NAME is one of the WORDs.
+among() {
+    local name=$1 word
+    shift
+    for word; do
+        [ "$word" != "$name" ] || return 0
+    done
+    return 1
+}
+
 # Says NAME... are names in the list LIST (the name of an array), or that they are not, and which
 # are, exit status 2.
 known_names() {
@@ -213,7 +240,7 @@ known_names() {
     shift
     local name
     for name; do
-        [[ " ${list[*]} " == *" $name "* ]] || {
+        among "$name" "${list[@]}" || {
             echo "$0: no $name; the names are: ${list[*]}" >&2
             exit 2
         }
