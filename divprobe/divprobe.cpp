@@ -29,61 +29,80 @@ static void flush_output()
 }
 
 // The replies as they are read, and where a terminal's cursor stands after them. A terminal shows
-// each key as it is typed and hands a line over whole when it ends: the prompt's line stays open
-// until the user ends a line typed after the prompt showed. What was typed before, the rest of the
-// previous reply's line and any line typed ahead, was shown before the prompt and ends nothing.
-// Input from a file or a pipe is not shown at all, so there the prompt's line stays open.
+// each key as it is typed, and hands the keys over a line at a time: the prompt's line stays open
+// until the user ends a line typed after the prompt showed. Whatever was typed before it showed,
+// the rest of the previous reply's line or lines typed ahead, was shown before it and ends
+// nothing. Input from a file or a pipe is not shown at all, so there the prompt's line stays open.
+// Read by hand, not with stdio, so that what is read but not yet taken is known.
 struct Input {
     const bool shown = isatty(STDIN_FILENO);
-    bool line_open = true;    // nothing typed since the prompt has ended its line
-    bool typed_ahead = false; // what is read now is the rest of the previous reply's line
-    int bytes_ahead = 0;      // what the terminal held, in whole lines, when the prompt showed
-    int error = 0;            // why stdin could not be read
+    bool line_open = true; // nothing typed since the prompt has ended its line
+    int ahead = 0;         // bytes still to take that were typed before the prompt showed
+    bool ended = false;    // stdin has ended
+    int start = 0;         // where the bytes read and not yet taken start in buffer
+    int end = 0;           // and where they end
+    char buffer[BUFSIZ];
 
-    // Called just before the prompt shows: what the terminal holds by then was typed ahead of it.
+    // Called just before the prompt shows: what is read and not taken, and what the terminal
+    // holds, was typed ahead of it.
     void before_prompt()
     {
+        int held = 0;
+        if (shown && ioctl(STDIN_FILENO, FIONREAD, &held) != 0)
+            held = 0;
+        ahead = end - start + held;
         line_open = true;
-        if (!shown || ioctl(STDIN_FILENO, FIONREAD, &bytes_ahead) != 0)
-            bytes_ahead = 0;
     }
 
+    // The next byte of stdin, or EOF once it has ended. A read that fails ends the run.
     int next()
     {
-        const int c = std::getchar();
-        if (c == EOF) {
-            if (std::ferror(stdin))
-                error = errno;
-        } else if (typed_ahead) {
-            typed_ahead = c != '\n';
-        } else if (bytes_ahead > 0) {
-            --bytes_ahead;
-        } else if (shown) {
-            line_open = c != '\n';
+        if (start == end && !ended) {
+            const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+            if (got < 0) {
+                const int error = errno;
+                end_reply(EOF);
+                fail("divprobe: cannot read input: %s\n", std::strerror(error));
+            }
+            start = 0;
+            end = static_cast<int>(got);
+            ended = got == 0;
         }
+        if (start == end)
+            return EOF;
+        const int c = static_cast<unsigned char>(buffer[start++]);
+        if (ahead > 0)
+            --ahead;
+        else if (shown)
+            line_open = c != '\n';
         return c;
     }
-};
 
-// Called when a reply turns out unusable, C being the last byte read of it, before the message
-// that says so; a failed read is reported here instead. At a terminal the message must start a
-// line of its own and leave no empty one. When the user typed this reply, the rest of its line
-// is at hand (the terminal handed it over whole), and its line end, shown as it was typed, may
-// have ended the prompt's line: so it is read first. After a Ctrl-D in mid-line the terminal
-// waits for the rest of the line, as it does for any reader.
-static void end_reply(Input &in, int c)
-{
-    if (isatty(STDOUT_FILENO)) {
-        while (in.shown && c != '\n' && c != EOF)
-            c = in.next();
-        if (in.line_open) {
+    // Leaves C, the byte just taken, for the next reply.
+    void put_back(int c)
+    {
+        if (c != EOF)
+            --start;
+    }
+
+    // Called when a reply turns out unusable, C being the last byte taken of it, before the
+    // message that says so. At a terminal the message must start a line of its own and leave no
+    // empty one. When the user typed this reply, the rest of its line is at hand (the terminal
+    // handed it over whole), and its line end, shown as it was typed, may have ended the prompt's
+    // line: so it is taken first. After a Ctrl-D in mid-line the terminal waits for the rest of
+    // the line, as it does for any reader.
+    void end_reply(int c)
+    {
+        if (!isatty(STDOUT_FILENO))
+            return;
+        while (shown && c != '\n' && c != EOF)
+            c = next();
+        if (line_open) {
             std::putchar('\n');
             flush_output();
         }
     }
-    if (in.error != 0)
-        fail("divprobe: cannot read input: %s\n", std::strerror(in.error));
-}
+};
 
 // How many bytes of a reply that is not an integer an error message quotes, its sign included.
 constexpr int quoted_bytes = 32;
@@ -113,7 +132,7 @@ static char *escape(int c, char *out)
 [[noreturn]] static void reject_text(Input &in, const char *which, int sign, int c)
 {
     if (sign == 0 && c == EOF) {
-        end_reply(in, c);
+        in.end_reply(c);
         fail("divprobe: input ended before the %s integer\n", which);
     }
     // Four bytes for each byte quoted, and the end.
@@ -128,7 +147,7 @@ static char *escape(int c, char *out)
         end = escape(c, end);
     }
     *end = '\0';
-    end_reply(in, c);
+    in.end_reply(c);
     fail("divprobe: the %s reply is not an integer: \"%s\"%s\n", which, quoted, cut);
 }
 
@@ -157,14 +176,11 @@ static int read_reply(Input &in, const char *which)
     for (; std::isdigit(c); c = in.next())
         if (magnitude <= limit)
             magnitude = magnitude * 10 + (c - '0');
-    // A read that failed ends the numeral too: end_reply reports that first.
-    if (in.error != 0 || magnitude > limit) {
-        end_reply(in, c);
+    if (magnitude > limit) {
+        in.end_reply(c);
         fail("divprobe: the %s reply is out of range (-2147483648 to 2147483647)\n", which);
     }
-    std::ungetc(c, stdin);
-    // Whatever followed the numeral on its line came with it, typed before the next prompt.
-    in.typed_ahead = c != EOF;
+    in.put_back(c);
     return static_cast<int>(sign == '-' ? -magnitude : magnitude);
 }
 
