@@ -176,6 +176,8 @@ in_terminal=(env SHELL="$BASH" script -q -E never -ec)
 #   tty KEYS     the keys, at the terminal: each | waits for the next prompt, and what stands
 #                before the first is typed ahead, whole lines that the terminal holds before
 #                the program starts
+#   edited KEYS  typed ahead while a line editor, as a shell has, held the terminal: when it
+#                lets go, the terminal hands every line held over in one piece
 #   file TEXT    stdin from a file
 #   pipe TEXT    stdin from a pipe whose writer keeps it open until the program has ended
 #   stderr TEXT  stdin from a file, stdout to a file: only stderr at the terminal
@@ -184,9 +186,11 @@ tty_row() {
     printf -v want '%b' "$3"
     command=$(printf '%q ' "${run[@]}")
     case $how in
-    tty)
+    tty | edited)
+        # Keys typed ahead: the program starts once the terminal holds them.
         [[ $keys == '|'* ]] ||
             command="for ((i = 0; i < 100 * $limit; i++)); do read -t 0 && break; sleep 0.01; done; exec $command"
+        [ "$how" = tty ] || command="stty -icanon; stty icanon; $command"
         ;;
     file | stderr)
         printf '%b' "$keys" >"$tmp/in"
@@ -234,6 +238,9 @@ terminal() {
     tty_row tty     "|${X40}\n"             "$P1$N1 \"${X40:0:32}\"...\n"
     tty_row tty     '|12\n|99999999999 y\n' "$P$R2"
     tty_row tty     '|12\n|3\n'             "${P}3 is a factor of 12\n"
+    # Ctrl-D in mid-line hands over what stands before it, which the next prompt then finds
+    tty_row tty     '|12 abc\004|\n'        "$P$N2 \"abc\"\n"
+    tty_row tty     '|12 abc\004\004'       "$P\n$N2 \"abc\"\n"
     # typed ahead: shown before the prompt, and its line end with it
     tty_row tty     'abc\n'                 "$P1\n$N1 \"abc\"\n"
     tty_row tty     '12\nabc\n'             "$P\n$N2 \"abc\"\n"
@@ -241,6 +248,9 @@ terminal() {
     tty_row tty     '99999999999 x\n'       "$P1\n$R1"
     tty_row tty     '\004'                  "$P1\n$I1"
     tty_row tty     '12\n3\n'               "${P}3 is a factor of 12\n"
+    tty_row edited  '12\nabc\n'             "$P\n$N2 \"abc\"\n"
+    tty_row edited  '12\n99999999999\n'     "$P\n$R2"
+    tty_row edited  '12\n3\n'               "${P}3 is a factor of 12\n"
     # from a file or a pipe: nothing is shown, so every line stays open; a pipe left open is
     # not waited on
     tty_row file    '12\nabc\n'             "$P\n$N2 \"abc\"\n"
@@ -256,7 +266,7 @@ terminal() {
 # Losing only the verdict is a failure too: a file size limit that lets the prompts through but
 # not the line after them, with SIGXFSZ ignored so that the write fails rather than the program
 # being killed.
-lost-verdict() {
+lost_verdict() {
     command -v prlimit >/dev/null || skip "no prlimit here (util-linux): the lost-verdict row cannot run"
     local err status
     err=$( (trap '' XFSZ && printf '12 3\n' | prlimit --fsize=${#P} "${run[@]}" 2>&1 >"$tmp/out"))
@@ -276,7 +286,7 @@ prompts() {
 }
 
 case $table in
-replies | terminal | lost-verdict | prompts) "$table" ;;
+replies | terminal | lost-verdict | prompts) "${table//-/_}" ;;
 *) echo "divprobe.sh: no table $table" >&2; exit 2 ;;
 esac
 tally "divprobe $table"
