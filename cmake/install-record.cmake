@@ -1,22 +1,25 @@
 # The record of what installs from a build tree wrote, which `cmake --build DIR --target uninstall`
 # removes. Each install adds to it the files it wrote, one line each: the file's SHA-256 as
-# installed, a space, and its path as the install resolved it (DESTDIR and all, relative to the
-# directory the install ran from), so absolute. The removal takes each file that still holds what
-# the install wrote, and nothing else; the record goes only once no file it lists is left.
-# Lines, not CMake lists, so that every path survives: [, ], *, ; and spaces included.
+# installed, a space, and its path as the install resolved it: DESTDIR and all, relative paths
+# taken from the directory the install ran in. The removal takes each file that still holds what
+# the install wrote, and nothing else; the record goes only once no file it lists is left. Lines,
+# not CMake lists, so that every path survives: [, ], *, ; and spaces included; not a line end.
 #
 # ACTION is "record", from each install (INSTALLED: the files as the install rules name them, one
 # a line, relative to the install prefix unless absolute), or "remove". The record is the file
-# that the environment variable PROBES_INSTALL_RECORD names, if set, or else DEFAULT_RECORD.
+# that the environment variable PROBES_INSTALL_RECORD names, if set, or else DEFAULT_RECORD; a
+# file beside it, the record's name and .lock, is its lock.
 cmake_policy(VERSION 3.25)
 
 set(record "${default_record}")
 if(DEFINED ENV{PROBES_INSTALL_RECORD})
   set(record "$ENV{PROBES_INSTALL_RECORD}")
 endif()
-if(NOT IS_ABSOLUTE "${record}")
+if(NOT record MATCHES "^/")
   message(FATAL_ERROR "the install record must be an absolute path, not ${record}")
 endif()
+# One install or removal at a time changes the record, until it ends.
+file(LOCK "${record}.lock" GUARD PROCESS)
 
 # Sets PREFIX_count, and PREFIX_0, PREFIX_1 ... to each line of TEXT, in the caller's scope.
 function(split_lines prefix text)
@@ -44,7 +47,7 @@ endif()
 set(n 0)
 while(n LESS entry_count)
   if(NOT entry_${n} MATCHES "^[0-9a-f]+ /")
-    message(FATAL_ERROR "${record} is damaged at line ${n}: ${entry_${n}}")
+    message(FATAL_ERROR "${record} is damaged: ${entry_${n}}")
   endif()
   string(REGEX REPLACE " .*" "" entry_${n}_hash "${entry_${n}}")
   string(REGEX REPLACE "^[0-9a-f]+ " "" entry_${n}_path "${entry_${n}}")
@@ -76,11 +79,20 @@ if(action STREQUAL "record")
   while(i LESS installed_count)
     set(file "${installed_${i}}")
     math(EXPR i "${i} + 1")
-    if(NOT IS_ABSOLUTE "${file}")
+    # Where the install put it, as CMake finds it: a relative prefix taken from the directory
+    # the install runs in, DESTDIR put before it as text, and taken from there too if relative;
+    # .. and symbolic links are left for the system to follow, as it did. (CMake's IS_ABSOLUTE,
+    # ABSOLUTE and REAL_PATH would read a leading ~ as a home, or .. as text.)
+    if(NOT file MATCHES "^/")
       set(file "${CMAKE_INSTALL_PREFIX}/${file}")
     endif()
-    # As the install resolved it: a relative path against the directory it ran in.
-    get_filename_component(file "$ENV{DESTDIR}${file}" ABSOLUTE)
+    if(NOT file MATCHES "^/")
+      set(file "${CMAKE_CURRENT_BINARY_DIR}/${file}")
+    endif()
+    set(file "$ENV{DESTDIR}${file}")
+    if(NOT file MATCHES "^/")
+      set(file "${CMAKE_CURRENT_BINARY_DIR}/${file}")
+    endif()
     if(file MATCHES "\n" OR IS_DIRECTORY "${file}" OR NOT EXISTS "${file}")
       message(FATAL_ERROR "cannot record the installed file ${file}")
     endif()
@@ -115,11 +127,12 @@ elseif(action STREQUAL "remove")
       message(STATUS "Kept, not what the install wrote: ${file}")
       string(APPEND kept "\n  ${file}")
     else()
-      message(STATUS "Removing: ${file}")
       file(REMOVE "${file}")
       if(EXISTS "${file}")
+        message(STATUS "Cannot remove: ${file}")
         string(APPEND kept "\n  ${file}")
       else()
+        message(STATUS "Removed: ${file}")
         set(entry_${n}_path "")
       endif()
     endif()

@@ -14,25 +14,30 @@ export PROBES_INSTALL_RECORD=$tmp/record
 theirs() { cat "$build"/install_manifest.txt "$build"/installed-files.txt 2>/dev/null | cksum; }
 before=$(theirs)
 trap 'rm -rf "$tmp" "$build/install_manifest_Unspecified.txt"' EXIT
-cd "$tmp" || exit 1
+cd "$tmp" && tmp=$(pwd -P) && mkdir -p deep/dir && ln -s deep/dir L || exit 1
 
-# Run from $tmp; where each install lands.
-#    DESTDIR        prefix
-rows=(''            "$tmp/p x"
-      "$tmp/stage"  "$tmp/q"
-      stage         "$tmp/r"
-      ''            rel
-      ''            '[x] y;z*')
+# Each install runs in $tmp. Where each lands is read by the system, and what the removal must
+# leave is where a misreading would have put divprobe: where it goes without DESTDIR, or with
+# the .. of L/.. read as text (L is a symbolic link to deep/dir).
+#    DESTDIR        prefix        the removal leaves
+rows=(''            "$tmp/p x"    -
+      "$tmp/stage"  "$tmp/q"      "$tmp/q"
+      '~stage'      "$tmp/r"      "$tmp/r"
+      ''            rel           -
+      "$tmp/stage/" rel2          "$tmp/rel2"
+      stage3        rel3          "$tmp/rel3"
+      ''            '[x] y;z*'    -
+      ''            L/../p        "$tmp/p")
 ours=() kept=()
-for ((i = 0; i < ${#rows[@]}; i += 2)); do
+for ((i = 0; i < ${#rows[@]}; i += 3)); do
     stage=${rows[i]} prefix=${rows[i + 1]}
     [[ $prefix == /* ]] || prefix=$tmp/$prefix
     [[ $stage == '' || $stage == /* ]] || stage=$tmp/$stage
-    # A file beside the programs, and, staged, one where an install without DESTDIR would have
-    # put divprobe: the removal leaves both.
+    # A file beside the programs, and one where a misreading would have put divprobe.
     mkdir -p "$prefix/$bindir"
-    kept+=("$prefix/$bindir/$1.other" ${stage:+"$prefix/$bindir/$1"})
-    tee "${kept[@]}" <<<"not installed by this test" >/dev/null
+    kept+=("$prefix/$bindir/$1.other")
+    [ "${rows[i + 2]}" = - ] || kept+=("${rows[i + 2]}/$bindir/$1")
+    mkdir -p "${kept[-1]%/*}" && tee "${kept[@]}" <<<"not installed by this test" >/dev/null
     DESTDIR=${rows[i]} cmake --install "$build" --prefix "${rows[i + 1]}" --component Unspecified \
         >"$tmp/log" 2>&1 || bad "install: $(<"$tmp/log")"
     for program; do
@@ -45,9 +50,9 @@ done
 # A file changed since it was installed stays, and on record, until it is gone.
 echo changed >"${ours[1]}"
 kept+=("${ours[1]}")
-left() { find "$tmp" -type f ! -name record ! -name log | sort; }
+left() { find "$tmp" -type f ! -name 'record*' ! -name log | sort; }
 cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 && bad "a removal that kept a file passed"
-[ "$(left)" = "$(printf '%s\n' "${kept[@]}" | sort)" ] || bad "after the removal, left: $(left)"
+[ "$(left)" = "$(realpath -- "${kept[@]}" | sort)" ] || bad "after the removal, left: $(left)"
 grep -qF "${ours[1]}" "$tmp/record" || bad "the changed file is no longer on record: $(<"$tmp/log")"
 rm "${ours[1]}"
 cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 || bad "the last removal: $(<"$tmp/log")"
@@ -56,5 +61,5 @@ cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 || bad "the last remo
 cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 && bad "a second removal passed: $(<"$tmp/log")"
 grep -q 'nothing to remove' "$tmp/log" || bad "a second removal said: $(<"$tmp/log")"
 [ "$(theirs)" = "$before" ] || bad "the build tree's own records changed"
-((${#ours[@]} == 10 * $#)) && ok
+((${#ours[@]} == 2 * ${#rows[@]} / 3 * $#)) && ok
 tally "install and remove"
