@@ -7,30 +7,32 @@
 # failed, Ctrl-C, SIGTERM, hang-up), the kernel stops everything it started, nested chroots
 # and orphans included; what it mounted goes with the mount namespace; this folder is removed.
 # Inside, the script is process 1 of its namespace, and this returns at once.
-# Without root there is no namespace: the script runs as it is, and so do only the checks that
-# need none (they start nothing that would outlive them); its temporary files still go in a
-# folder of its own, removed when it ends.
+# Without root there is no namespace: the script runs in a session of its own instead, whose
+# processes are stopped when it ends, and so do only the checks that need no root.
 contain() {
-    (($$ != 1)) || return 0
-    local child status=0
-    # Global: the traps below read it after this has returned.
-    contained_tmp=$(mktemp -d "${TMPDIR:-/tmp}/probes-ci.XXXXXX")
+    (($$ != 1)) && [ -z "${PROBES_CI_SESSION-}" ] || return 0
+    local child status=0 inside=(unshare --pid --mount --mount-proc --fork --kill-child --)
+    local stop='kill -KILL "$child"'
     if ((EUID != 0)); then
-        export TMPDIR=$contained_tmp
-        trap 'rm -rf "$contained_tmp"' EXIT
-        return 0
+        inside=(env PROBES_CI_SESSION=1 setsid --wait)
+        stop='kill -KILL -- -"$child"'
     fi
-    # Outside the namespace nothing stays but this wait. Stopped, it stops the namespace before it
-    # removes the folder: unshare holds off SIGINT and SIGTERM for its child, so it is killed,
-    # and --kill-child kills the child, process 1 of the namespace, and so the rest with it. A
-    # reader of our output may be gone by then (Ctrl-C on `.ci/run | tee log`), and a second
-    # signal may come while the chroots are removed: neither may end this before it is done.
-    trap 'trap "" PIPE INT TERM HUP; kill -KILL "$child" 2>/dev/null || true; wait 2>/dev/null || true
+    # Global: the trap below reads it after this has returned. Absolute, as the script changes
+    # its directory.
+    contained_tmp=$(mktemp -d "${TMPDIR:-/tmp}/probes-ci.XXXXXX") && contained_tmp=$(realpath "$contained_tmp") ||
+        exit 1
+    # Outside the namespace or session nothing stays but this wait. Stopped, it stops what runs
+    # inside before it removes the folder: unshare holds off SIGINT and SIGTERM for its child, so
+    # it is killed, and --kill-child kills the child, process 1 of the namespace, and so the rest
+    # with it; a session's processes are killed as a group. A reader of our output may be gone by
+    # then (Ctrl-C on `.ci/run | tee log`), and a second signal may come while the chroots are
+    # removed: neither may end this before it is done.
+    trap 'trap "" PIPE INT TERM HUP; '"$stop"' 2>/dev/null || true; wait 2>/dev/null || true
           rm -rf --one-file-system "$contained_tmp"' EXIT
     trap 'exit 129' HUP
     trap 'exit 130' INT
     trap 'exit 143' TERM
-    TMPDIR=$contained_tmp unshare --pid --mount --mount-proc --fork --kill-child -- bash "$(realpath "$0")" "$@" &
+    TMPDIR=$contained_tmp "${inside[@]}" bash "$(realpath "$0")" "$@" &
     child=$!
     wait "$child" || status=$?
     exit "$status"
