@@ -11,28 +11,26 @@
 # processes are stopped when it ends, and so do only the checks that need no root.
 contain() {
     (($$ != 1)) && [ -z "${PROBES_CI_SESSION-}" ] || return 0
-    local child status=0 inside=(unshare --pid --mount --mount-proc --fork --kill-child --)
-    local stop='kill -KILL "$child"'
+    local child status=0 tmp group='' inside=(unshare --pid --mount --mount-proc --fork --kill-child --)
+    # Without root, what is stopped at the end is the session's process group.
     if ((EUID != 0)); then
         inside=(env PROBES_CI_SESSION=1 setsid --wait)
-        stop='kill -KILL -- -"$child"'
+        group=-
     fi
-    # Global: the trap below reads it after this has returned. Absolute, as the script changes
-    # its directory.
-    contained_tmp=$(mktemp -d "${TMPDIR:-/tmp}/probes-ci.XXXXXX") && contained_tmp=$(realpath "$contained_tmp") ||
-        exit 1
+    # Absolute, as the script changes its directory.
+    tmp=$(mktemp -d "${TMPDIR:-/tmp}/probes-ci.XXXXXX") && tmp=$(realpath "$tmp") || exit 1
     # Outside the namespace or session nothing stays but this wait. Stopped, it stops what runs
     # inside before it removes the folder: unshare holds off SIGINT and SIGTERM for its child, so
     # it is killed, and --kill-child kills the child, process 1 of the namespace, and so the rest
     # with it; a session's processes are killed as a group. A reader of our output may be gone by
     # then (Ctrl-C on `.ci/run | tee log`), and a second signal may come while the chroots are
     # removed: neither may end this before it is done.
-    trap 'trap "" PIPE INT TERM HUP; '"$stop"' 2>/dev/null || true; wait 2>/dev/null || true
-          rm -rf --one-file-system "$contained_tmp"' EXIT
+    trap 'trap "" PIPE INT TERM HUP; kill -KILL -- "$group$child" 2>/dev/null || true
+          wait 2>/dev/null || true; rm -rf --one-file-system "$tmp"' EXIT
     trap 'exit 129' HUP
     trap 'exit 130' INT
     trap 'exit 143' TERM
-    TMPDIR=$contained_tmp "${inside[@]}" bash "$(realpath "$0")" "$@" &
+    TMPDIR=$tmp "${inside[@]}" bash "$(realpath "$0")" "$@" &
     child=$!
     wait "$child" || status=$?
     exit "$status"
