@@ -78,6 +78,32 @@ suite() {
     grep -E '^[0-9]+% tests passed' "$dir/ctest.log"
     skips "$dir/ctest.log" "${may_skip-}" "$dir/Testing/Temporary/LastTest.log"
 }
+# Runs COMMAND... ITEM for each ITEM, as many at once as there are cores: most builds here spend
+# their time configuring, one core at a time. Each writes to a log of its own, shown in turn as
+# it ends; the first that fails ends this, and the rest end with the run (contain).
+side_by_side() {
+    local command=() pids=() logs next=0 shown=0 cores status
+    while [ "$1" != -- ]; do
+        command+=("$1")
+        shift
+    done
+    shift
+    logs=$(mktemp -d) cores=$(nproc)
+    while ((shown < $#)); do
+        if ((next < $# && next - shown < cores)); then
+            "${command[@]}" "${@:next + 1:1}" >"$logs/$next" 2>&1 &
+            pids[next]=$!
+            next=$((next + 1))
+        else
+            status=0
+            wait "${pids[shown]}" || status=$?
+            cat "$logs/$shown"
+            ((status == 0)) || return "$status"
+            shown=$((shown + 1))
+        fi
+    done
+}
+
 # A test that cannot run on a build is skipped only where it truly cannot: stdbuf cannot reach a
 # static program, an emulated one or one of another C library.
 stdbuf_rows='-lost-output-(L|0)$'
