@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 // Ends the run with one line on stderr, FORMAT filled in, and exit status 1.
@@ -28,14 +29,22 @@ static void flush_output()
         fail("divprobe: cannot write output: %s\n", std::strerror(errno));
 }
 
+// Whether stdin is a terminal that shows the line ends typed at it: it echoes them.
+static bool typing_shown()
+{
+    termios modes;
+    return tcgetattr(STDIN_FILENO, &modes) == 0 && (modes.c_lflag & (ECHO | ECHONL)) != 0;
+}
+
 // The replies as they are read, and where a terminal's cursor stands after them. A terminal shows
 // each key as it is typed, and hands the keys over a line at a time: the prompt's line stays open
 // until the user ends a line typed after the prompt showed. Whatever was typed before it showed,
 // the rest of the previous reply's line or lines typed ahead, was shown before it and ends
-// nothing. Input from a file or a pipe is not shown at all, so there the prompt's line stays open.
-// Read by hand, not with stdio, so that what is read but not yet taken is known.
+// nothing. Input from a file or a pipe is not shown at all, nor is typing with echo off, so there
+// the prompt's line stays open. Read by hand, not with stdio, so that what is read but not yet
+// taken is known.
 struct Input {
-    const bool shown = isatty(STDIN_FILENO);
+    const bool shown = typing_shown();
     bool line_open = true; // nothing typed since the prompt has ended its line
     int ahead = 0;         // bytes still to take that were typed before the prompt showed
     bool ended = false;    // stdin has ended

@@ -7,16 +7,17 @@ table=$1
 shift
 run=("${runner[@]}" "$@")
 
-P1='Enter an integer: '
-P="${P1}Enter another integer: "
+P1='Enter an integer: ' P2='Enter another integer: '
+P=$P1$P2
 E=divprobe
 # The messages about reply $1 (1 or 2), named $2: not an integer (N1, N2), out of range (R1, R2)
-# and missing (I1, I2).
+# and missing (I1, I2); and the one about stdin (C).
 messages() {
     printf -v "N$1" '%s' "$E: the $2 reply is not an integer:"
     printf -v "R$1" '%s' "$E: the $2 reply is out of range (-2147483648 to 2147483647)\n"
     printf -v "I$1" '%s' "$E: input ended before the $2 integer\n"
 }
+C="$E: cannot read input:"
 messages 1 first
 messages 2 second
 
@@ -132,15 +133,15 @@ replies() {
     err=$("${run[@]}" 0>/dev/null 2>&1 >/dev/null)
     status=$?
     ended "$status" "write-only stdin"
-    [ $status = 1 ] && [ "$err" = "$E: cannot read input: Bad file descriptor" ] && ok || bad "write-only stdin: $err"
+    [ $status = 1 ] && [ "$err" = "$C Bad file descriptor" ] && ok || bad "write-only stdin: $err"
 }
 
 # Talks to COMMAND... as a user would, with KEYS (escapes as in printf %b): each | waits until
-# the output holds one more prompt before what follows it is sent; what stands before the first
+# the output ends in the next prompt before what follows it is sent; what stands before the first
 # | is sent at once. Then reads the rest of the output. Sets `shown` to all the output, and
 # `status`. Decided by observation: a prompt that has not come within $limit seconds fails.
 converse() {
-    local keys=$1 piece prompt=0 prompts=("$P1" "$P") c pid from to
+    local keys=$1 piece prompt=0 prompts=("$P1" "$P2") c pid from to
     shift
     coproc TALK { exec "$@"; }
     pid=$TALK_PID
@@ -149,10 +150,10 @@ converse() {
     shown=''
     while IFS= read -r -d '|' piece; do
         if ((prompt > 0)); then
-            while ((${#shown} < ${#prompts[prompt - 1]})) && IFS= read -r -N 1 -t "$limit" -u "$from" c; do
+            while [[ $shown != *"${prompts[prompt - 1]}" ]] && IFS= read -r -N 1 -t "$limit" -u "$from" c; do
                 shown+=$c
             done
-            [ "$shown" = "${prompts[prompt - 1]}" ] || break
+            [[ $shown == *"${prompts[prompt - 1]}" ]] || break
         fi
         printf '%b' "$piece" >&"$to"
         prompt=$((prompt + 1))
@@ -165,12 +166,13 @@ converse() {
 }
 
 # At a terminal a message starts on a line of its own, not after a prompt left open, and leaves
-# no empty line. script(1) gives the program a pseudo-terminal without echo, so that what it
-# shows is what the program wrote (\r\n for each line end; \004 is Ctrl-D). A line end the user
-# typed after the prompt showed has ended the prompt's line; one typed ahead, before it showed,
-# has not, nor has one from a file or a pipe, which the terminal never shows.
+# no empty line. script(1) gives the program a pseudo-terminal that echoes what is typed, and
+# the row compares all the terminal shows (but \r before each line end; \004 is Ctrl-D, which
+# shows nothing). A line end the user typed after the prompt showed has ended the prompt's line;
+# one typed ahead, before it showed, has not, nor has one from a file or a pipe, which the
+# terminal never shows.
 # script runs its command with $SHELL, which must be a shell that knows the command: this one.
-in_terminal=(env SHELL="$BASH" script -q -E never -ec)
+in_terminal=(env SHELL="$BASH" script -q -E always -ec)
 # Each row says how the program is run, what it is given, what the terminal shows, and, with
 # stdout to a file, what that holds. A message means exit status 1.
 #   tty KEYS     the keys, at the terminal: each | waits for the next prompt, and what stands
@@ -178,19 +180,26 @@ in_terminal=(env SHELL="$BASH" script -q -E never -ec)
 #                the program starts
 #   edited KEYS  typed ahead while a line editor, as a shell has, held the terminal: when it
 #                lets go, the terminal hands every line held over in one piece
+#   noecho KEYS  typed after each prompt, with the terminal's echo off
 #   file TEXT    stdin from a file
 #   pipe TEXT    stdin from a pipe whose writer keeps it open until the program has ended
 #   stderr TEXT  stdin from a file, stdout to a file: only stderr at the terminal
+#   folder       stdin a folder, which opens but cannot be read
 tty_row() {
-    local how=$1 keys=$2 want command status_want=0
+    local how=$1 keys=$2 want command setup='' status_want=0
     printf -v want '%b' "$3"
     command=$(printf '%q ' "${run[@]}")
     case $how in
-    tty | edited)
-        # Keys typed ahead: the program starts once the terminal holds them.
-        [[ $keys == '|'* ]] ||
-            command="for ((i = 0; i < 100 * $limit; i++)); do read -t 0 && break; sleep 0.01; done; exec $command"
-        [ "$how" = tty ] || command="stty -icanon; stty icanon; $command"
+    tty | edited | noecho)
+        # Keys typed ahead: the program starts once the terminal holds them, and a line editor
+        # lets go of them after that.
+        [[ $keys == '|'* ]] || setup="for ((i = 0; i < 100 * $limit; i++)); do read -t 0 && break; sleep 0.01; done; "
+        [ "$how" != edited ] || setup+="stty -icanon; stty icanon; "
+        [ "$how" != noecho ] || setup+="stty -echo; "
+        command="${setup}exec $command"
+        ;;
+    folder)
+        command+=$(printf ' <%q' "$tmp")
         ;;
     file | stderr)
         printf '%b' "$keys" >"$tmp/in"
@@ -220,45 +229,50 @@ terminal() {
         skip "script(1) cannot start a pseudo-terminal here (${err//$'\n'/ }): the terminal rows cannot run"
     local X40
     X40=$(printf 'x%.0s' {1..40})
-    #       how     given                   the terminal shows, but for the echo          stdout
+    #       how     given                   what the terminal shows                             stdout
     # typed after each prompt: the user's line end ended the prompt's line
     tty_row tty     '|\004'                 "$P1\n$I1"
-    tty_row tty     '|12\004\004'           "$P\n$I2"
-    tty_row tty     '|12\n|\004'            "$P\n$I2"
-    tty_row tty     '|12abc\n'              "$P\n$N2 \"abc\"\n"
-    tty_row tty     '|12 99999999999\n'     "$P\n$R2"
-    tty_row tty     '|12 99999999999 x\n'   "$P\n$R2"
-    tty_row tty     '|abc\n'                "$P1$N1 \"abc\"\n"
-    tty_row tty     '|12\n|abc\n'           "$P$N2 \"abc\"\n"
-    tty_row tty     '|\n\n12\n|\nabc\n'     "$P$N2 \"abc\"\n"
-    tty_row tty     '|\033[2J\n'            "$P1$N1 "'"\\x1b[2J"\n'
-    tty_row tty     '|99999999999\n'        "$P1$R1"
+    tty_row tty     '|12\004\004'           "${P1}12$P2\n$I2"
+    tty_row tty     '|12\n|\004'            "${P1}12\n$P2\n$I2"
+    tty_row tty     '|12abc\n'              "${P1}12abc\n$P2\n$N2 \"abc\"\n"
+    tty_row tty     '|12 99999999999\n'     "${P1}12 99999999999\n$P2\n$R2"
+    tty_row tty     '|12 99999999999 x\n'   "${P1}12 99999999999 x\n$P2\n$R2"
+    tty_row tty     '|abc\n'                "${P1}abc\n$N1 \"abc\"\n"
+    tty_row tty     '|12\n|abc\n'           "${P1}12\n${P2}abc\n$N2 \"abc\"\n"
+    tty_row tty     '|\n\n12\n|\nabc\n'     "$P1\n\n12\n$P2\nabc\n$N2 \"abc\"\n"
+    tty_row tty     '|\033[2J\n'            "${P1}^[[2J\n$N1 "'"\\x1b[2J"\n'
+    tty_row tty     '|99999999999\n'        "${P1}99999999999\n$R1"
     # the rest of the line unread when the message is due: its line end, typed, still counts
-    tty_row tty     '|99999999999 x\n'      "$P1$R1"
-    tty_row tty     "|${X40}\n"             "$P1$N1 \"${X40:0:32}\"...\n"
-    tty_row tty     '|12\n|99999999999 y\n' "$P$R2"
-    tty_row tty     '|12\n|3\n'             "${P}3 is a factor of 12\n"
+    tty_row tty     '|99999999999 x\n'      "${P1}99999999999 x\n$R1"
+    tty_row tty     "|${X40}\n"             "$P1$X40\n$N1 \"${X40:0:32}\"...\n"
+    tty_row tty     '|12\n|99999999999 y\n' "${P1}12\n${P2}99999999999 y\n$R2"
+    tty_row tty     '|12\n|3\n'             "${P1}12\n${P2}3\n3 is a factor of 12\n"
     # Ctrl-D in mid-line hands over what stands before it, which the next prompt then finds
-    tty_row tty     '|12 abc\004|\n'        "$P$N2 \"abc\"\n"
-    tty_row tty     '|12 abc\004\004'       "$P\n$N2 \"abc\"\n"
+    tty_row tty     '|12 abc\004|\n'        "${P1}12 abc$P2\n$N2 \"abc\"\n"
+    tty_row tty     '|12 abc\004\004'       "${P1}12 abc$P2\n$N2 \"abc\"\n"
     # typed ahead: shown before the prompt, and its line end with it
-    tty_row tty     'abc\n'                 "$P1\n$N1 \"abc\"\n"
-    tty_row tty     '12\nabc\n'             "$P\n$N2 \"abc\"\n"
-    tty_row tty     '\n\n12\n\nabc\n'       "$P\n$N2 \"abc\"\n"
-    tty_row tty     '99999999999 x\n'       "$P1\n$R1"
+    tty_row tty     'abc\n'                 "abc\n$P1\n$N1 \"abc\"\n"
+    tty_row tty     '12\nabc\n'             "12\nabc\n$P\n$N2 \"abc\"\n"
+    tty_row tty     '\n\n12\n\nabc\n'       "\n\n12\n\nabc\n$P\n$N2 \"abc\"\n"
+    tty_row tty     '99999999999 x\n'       "99999999999 x\n$P1\n$R1"
     tty_row tty     '\004'                  "$P1\n$I1"
-    tty_row tty     '12\n3\n'               "${P}3 is a factor of 12\n"
-    tty_row edited  '12\nabc\n'             "$P\n$N2 \"abc\"\n"
-    tty_row edited  '12\n99999999999\n'     "$P\n$R2"
-    tty_row edited  '12\n3\n'               "${P}3 is a factor of 12\n"
+    tty_row tty     '12\n3\n'               "12\n3\n${P}3 is a factor of 12\n"
+    tty_row edited  '12\nabc\n'             "12\nabc\n$P\n$N2 \"abc\"\n"
+    tty_row edited  '12\n99999999999\n'     "12\n99999999999\n$P\n$R2"
+    tty_row edited  '12\n3\n'               "12\n3\n${P}3 is a factor of 12\n"
+    # echo off: nothing typed is shown, so the prompt's line stays open
+    tty_row noecho  '|abc\n'                "$P1\n$N1 \"abc\"\n"
+    tty_row noecho  '|12\n|3\n'             "${P}3 is a factor of 12\n"
     # from a file or a pipe: nothing is shown, so every line stays open; a pipe left open is
     # not waited on
+    tty_row file    'abc\n'                 "$P1\n$N1 \"abc\"\n"
     tty_row file    '12\nabc\n'             "$P\n$N2 \"abc\"\n"
     tty_row pipe    '12\nabc\n'             "$P\n$N2 \"abc\"\n"
     tty_row file    '99999999999 x\n'       "$P1\n$R1"
     tty_row pipe    '99999999999 x'         "$P1\n$R1"
     tty_row file    ''                      "$P1\n$I1"
     tty_row pipe    '12\n3\n'               "${P}3 is a factor of 12\n"
+    tty_row folder  ''                      "$P1\n$C Is a directory\n"
     # only stderr at the terminal: stdout gets the prompts alone
     tty_row stderr  '12\nabc\n'             "$N2 \"abc\"\n"                                 "$P"
 }
