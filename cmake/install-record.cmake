@@ -5,8 +5,8 @@
 # the install wrote, and nothing else; the record goes only once no file it lists is left. Lines,
 # not CMake lists, so that every path survives: [, ], *, ; and spaces included; not a line end.
 #
-# ACTION is "record", from each install (INSTALLED: the files as the install rules name them, one
-# a line, relative to the install prefix unless absolute), or "remove". The record is the file
+# ACTION is "record", from an install (INSTALLED: the files it has just written, as the install
+# rules name them, one a line, relative to the install prefix unless absolute), or "remove". The record is the file
 # that the environment variable PROBES_INSTALL_RECORD names, if set, or else DEFAULT_RECORD; a
 # file beside it, the record's name and .lock, is its lock.
 cmake_policy(VERSION 3.25)
@@ -18,7 +18,8 @@ endif()
 if(NOT record MATCHES "^/")
   message(FATAL_ERROR "the install record must be an absolute path, not ${record}")
 endif()
-# One install or removal at a time changes the record, until it ends.
+# One install or removal at a time changes the record (released once it is written, or when the
+# process ends).
 file(LOCK "${record}.lock" GUARD PROCESS)
 
 # Sets PREFIX_count, and PREFIX_0, PREFIX_1 ... to each line of TEXT, in the caller's scope.
@@ -27,13 +28,15 @@ function(split_lines prefix text)
   while(NOT text STREQUAL "")
     string(FIND "${text}" "\n" end)
     if(end EQUAL -1)
-      string(LENGTH "${text}" end)
+      set(line "${text}")
+      set(text "")
+    else()
+      string(SUBSTRING "${text}" 0 ${end} line)
+      math(EXPR end "${end} + 1")
+      string(SUBSTRING "${text}" ${end} -1 text)
     endif()
-    string(SUBSTRING "${text}" 0 ${end} line)
     set(${prefix}_${count} "${line}" PARENT_SCOPE)
     math(EXPR count "${count} + 1")
-    math(EXPR end "${end} + 1")
-    string(SUBSTRING "${text}" ${end} -1 text)
   endwhile()
   set(${prefix}_count ${count} PARENT_SCOPE)
 endfunction()
@@ -108,6 +111,7 @@ if(action STREQUAL "record")
     set(entry_${n}_path "${file}")
   endwhile()
   write_record()
+  file(LOCK "${record}.lock" RELEASE)
 elseif(action STREQUAL "remove")
   if(entry_count EQUAL 0)
     message(FATAL_ERROR "nothing to remove: no install from this build tree is on record (${record})")

@@ -47,6 +47,13 @@ for ((i = 0; i < ${#rows[@]}; i += 3)); do
         done
     done
 done
+# An install that fails halfway, where a file stands in the way of the pages' folder, leaves on
+# record what it wrote before.
+mkdir -p "$tmp/half/${mandir%/*}" && : >"$tmp/half/$mandir"
+kept+=("$tmp/half/$mandir")
+cmake --install "$build" --prefix "$tmp/half" --component Unspecified >"$tmp/log" 2>&1 &&
+    bad "an install with a file for a folder passed: $(<"$tmp/log")"
+[ -f "$tmp/half/$bindir/$1" ] || bad "the install that failed halfway wrote no $bindir/$1"
 # A file changed since it was installed stays, and on record, until it is gone.
 echo changed >"${ours[1]}"
 kept+=("${ours[1]}")
