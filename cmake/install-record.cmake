@@ -5,8 +5,8 @@
 # the install wrote, and nothing else; the record goes only once no file it lists is left. Lines,
 # not CMake lists, so that every path survives: [, ], *, ; and spaces included; not a line end.
 #
-# ACTION is "record", from an install (INSTALLED: the files it has just written, as the install
-# rules name them, one a line, relative to the install prefix unless absolute), or "remove". The record is the file
+# ACTION is "record", from an install (INSTALLED: the file it has just written, as its install rule
+# names it, relative to the install prefix unless absolute), or "remove". The record is the file
 # that the environment variable PROBES_INSTALL_RECORD names, if set, or else DEFAULT_RECORD; a
 # file beside it, the record's name and .lock, is its lock.
 cmake_policy(VERSION 3.25)
@@ -77,39 +77,34 @@ function(write_record)
 endfunction()
 
 if(action STREQUAL "record")
-  split_lines(installed "${installed}")
-  set(i 0)
-  while(i LESS installed_count)
-    set(file "${installed_${i}}")
-    math(EXPR i "${i} + 1")
-    # Where the install put it, as CMake finds it: a relative prefix taken from the directory
-    # the install runs in, DESTDIR put before it as text, and taken from there too if relative;
-    # .. and symbolic links are left for the system to follow, as it did. (CMake's IS_ABSOLUTE,
-    # ABSOLUTE and REAL_PATH would read a leading ~ as a home, or .. as text.)
-    if(NOT file MATCHES "^/")
-      set(file "${CMAKE_INSTALL_PREFIX}/${file}")
-    endif()
-    if(NOT file MATCHES "^/")
-      set(file "${CMAKE_CURRENT_BINARY_DIR}/${file}")
-    endif()
-    set(file "$ENV{DESTDIR}${file}")
-    if(NOT file MATCHES "^/")
-      set(file "${CMAKE_CURRENT_BINARY_DIR}/${file}")
-    endif()
-    if(file MATCHES "\n" OR IS_DIRECTORY "${file}" OR NOT EXISTS "${file}")
-      message(FATAL_ERROR "cannot record the installed file ${file}")
-    endif()
-    # A file installed again takes the place of its old entry.
-    set(n 0)
-    while(n LESS entry_count AND NOT entry_${n}_path STREQUAL file)
-      math(EXPR n "${n} + 1")
-    endwhile()
-    if(n EQUAL entry_count)
-      math(EXPR entry_count "${entry_count} + 1")
-    endif()
-    file(SHA256 "${file}" entry_${n}_hash)
-    set(entry_${n}_path "${file}")
+  # Where the install put it, as CMake finds it: a relative prefix taken from the directory the
+  # install runs in, DESTDIR put before it as text, and taken from there too if relative; .. and
+  # symbolic links are left for the system to follow, as it did. (CMake's IS_ABSOLUTE, ABSOLUTE
+  # and REAL_PATH would read a leading ~ as a home, or .. as text.)
+  set(file "${installed}")
+  if(NOT file MATCHES "^/")
+    set(file "${CMAKE_INSTALL_PREFIX}/${file}")
+  endif()
+  if(NOT file MATCHES "^/")
+    set(file "${CMAKE_CURRENT_BINARY_DIR}/${file}")
+  endif()
+  set(file "$ENV{DESTDIR}${file}")
+  if(NOT file MATCHES "^/")
+    set(file "${CMAKE_CURRENT_BINARY_DIR}/${file}")
+  endif()
+  if(file MATCHES "\n" OR IS_DIRECTORY "${file}" OR NOT EXISTS "${file}")
+    message(FATAL_ERROR "cannot record the installed file ${file}")
+  endif()
+  # A file installed again takes the place of its old entry.
+  set(n 0)
+  while(n LESS entry_count AND NOT entry_${n}_path STREQUAL file)
+    math(EXPR n "${n} + 1")
   endwhile()
+  if(n EQUAL entry_count)
+    math(EXPR entry_count "${entry_count} + 1")
+  endif()
+  file(SHA256 "${file}" entry_${n}_hash)
+  set(entry_${n}_path "${file}")
   write_record()
   file(LOCK "${record}.lock" RELEASE)
 elseif(action STREQUAL "remove")

@@ -186,7 +186,7 @@ in_terminal=(env SHELL="$BASH" script -q -E always -ec)
 #   stderr TEXT  stdin from a file, stdout to a file: only stderr at the terminal
 #   folder       stdin a folder, which opens but cannot be read
 tty_row() {
-    local how=$1 keys=$2 want command setup='' status_want=0
+    local how=$1 keys=$2 want command setup='' stdin='' status_want=0
     printf -v want '%b' "$3"
     command=$(printf '%q ' "${run[@]}")
     case $how in
@@ -198,22 +198,17 @@ tty_row() {
         [ "$how" != noecho ] || setup+="stty -echo; "
         command="${setup}exec $command"
         ;;
-    folder)
-        command+=$(printf ' <%q' "$tmp")
-        ;;
-    file | stderr)
-        printf '%b' "$keys" >"$tmp/in"
-        command+=$(printf ' <%q' "$tmp/in")
-        [ "$how" = file ] || command+=$(printf ' >%q' "$tmp/out")
-        keys=''
-        ;;
+    folder) stdin=$tmp ;;
+    file | stderr) stdin=$tmp/in && printf '%b' "$keys" >"$stdin" ;;
     pipe)
-        rm -f "$tmp/pipe" && mkfifo "$tmp/pipe" && exec {pipe}<>"$tmp/pipe"
+        stdin=$tmp/pipe
+        rm -f "$stdin" && mkfifo "$stdin" && exec {pipe}<>"$stdin"
         printf '%b' "$keys" >&"$pipe"
-        command+=$(printf ' <%q' "$tmp/pipe")
-        keys=''
         ;;
     esac
+    # Given as stdin, not typed.
+    [ -z "$stdin" ] || { command+=$(printf ' <%q' "$stdin") && keys=''; }
+    [ "$how" != stderr ] || command+=$(printf ' >%q' "$tmp/out")
     converse "$keys" "${in_terminal[@]}" "$command" /dev/null
     [ "$how" != pipe ] || exec {pipe}>&-
     ended "$status" "at a terminal, $how $2"

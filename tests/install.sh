@@ -42,7 +42,7 @@ for ((i = 0; i < ${#rows[@]}; i += 3)); do
         >"$tmp/log" 2>&1 || bad "install: $(<"$tmp/log")"
     for program; do
         for file in "$bindir/$program" "$mandir/man1/$program.1"; do
-            [ -f "$stage$prefix/$file" ] && ours+=("$stage$prefix/$file") ||
+            [ -f "$stage$prefix/$file" ] && ours+=("$stage$prefix/$file") && ok ||
                 bad "DESTDIR=${rows[i]} --prefix ${rows[i + 1]}: the install wrote no $stage$prefix/$file"
         done
     done
@@ -68,5 +68,4 @@ cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 || bad "the last remo
 cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 && bad "a second removal passed: $(<"$tmp/log")"
 grep -q 'nothing to remove' "$tmp/log" || bad "a second removal said: $(<"$tmp/log")"
 [ "$(theirs)" = "$before" ] || bad "the build tree's own records changed"
-((${#ours[@]} == 2 * ${#rows[@]} / 3 * $#)) && ok
 tally "install and remove"
