@@ -40,6 +40,25 @@ contain() {
 read -ra programs <<<"$(sed -n 's/^set(PROBES \(.*\))$/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../CMakeLists.txt")"
 ((${#programs[@]})) || { echo "$0: CMakeLists.txt has no line set(PROBES ...)" >&2; exit 2; }
 
+# Prints a number that no account of this machine holds as its user or group id, and that no
+# range in /etc/subuid or /etc/subgid lets a user map into a namespace of their own: a build run
+# as that id can be reached by no one here but root. The first free one from a fixed start, so
+# that logs repeat.
+free_id() {
+    local id name start count taken
+    for ((id = 1900000000; id < 1900000100; id++)); do
+        taken=''
+        getent passwd "$id" >/dev/null || getent group "$id" >/dev/null && taken=yes
+        while IFS=: read -r name start count; do
+            [[ $start =~ ^[0-9]+$ && $count =~ ^[0-9]+$ ]] || continue
+            ((id < start || id >= start + count)) || taken=yes
+        done < <(cat /etc/subuid /etc/subgid 2>/dev/null)
+        [ -n "$taken" ] || { echo "$id"; return 0; }
+    done
+    echo "$0: no free id from 1900000000 on" >&2
+    return 1
+}
+
 # Who runs the builds: the chroots set a user of their own.
 as_user=()
 
