@@ -24,10 +24,16 @@ limit=5
 # What a program is run with: that limit, and RUNNER before it, if set (a memory checker, as CI's
 # memcheck sets; valgrind needs --vgdb=no, or its own start-up file meets the file size limit of
 # divprobe's lost-verdict row).
+# GNU's timeout moves the program to a process group of its own, which may not read the terminal:
+# --foreground keeps it in ours. busybox's, first on PATH in some build roots, keeps it there
+# anyway, and knows no such option.
+timeout_options=(-k 1 "$limit")
+! timeout --foreground 1 true 2>/dev/null || timeout_options=(--foreground "${timeout_options[@]}")
 # shellcheck disable=SC2034,SC2206 # used where sourced; RUNNER is a command line, split on purpose
-runner=(timeout --foreground -k 1 "$limit" ${RUNNER:-})
+runner=(timeout "${timeout_options[@]}" ${RUNNER:-})
 # Says whether the run that ended with STATUS ended by itself; stops the script if not. WHAT
-# names the run.
+# names the run. GNU's timeout says 124 when it stopped the program, busybox's leaves the status
+# of its SIGTERM (143); either, 137, for the SIGKILL that follows.
 ended() {
-    (($1 != 124 && $1 != 137)) || { echo "FAIL still running after $limit s: $2"; exit 1; }
+    (($1 != 124 && $1 != 137 && $1 != 143)) || { echo "FAIL still running after $limit s: $2"; exit 1; }
 }
