@@ -36,9 +36,17 @@ contain() {
     exit "$status"
 }
 
-# The programs, as CMakeLists.txt lists them: the one list.
-read -ra programs <<<"$(sed -n 's/^set(PROBES \(.*\))$/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../CMakeLists.txt")"
-((${#programs[@]})) || { echo "$0: CMakeLists.txt has no line set(PROBES ...)" >&2; exit 2; }
+# Sets the array programs to the programs, as CMake itself reads the one list, whatever its
+# layout. Called by what needs them, once cmake is there: a fresh chroot has none before its
+# build dependencies.
+programs_list=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../cmake/programs.cmake")
+read_programs() {
+    local list
+    command -v cmake >/dev/null || { echo "$0: cmake reads the list of programs, and it is not installed" >&2; return 2; }
+    list=$(cmake -P "$programs_list") || { echo "$0: cmake cannot read the list of programs, $programs_list" >&2; return 2; }
+    mapfile -t programs <<<"$list"
+    [ -n "${programs[*]}" ] || { echo "$0: $programs_list lists no program" >&2; return 2; }
+}
 
 # Prints a number that no account of this machine holds as its user or group id, and that no
 # range in /etc/subuid or /etc/subgid lets a user map into a namespace of their own: a build run
