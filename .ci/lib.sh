@@ -199,13 +199,19 @@ toolchain() {
     static) options=(-DPROBES_STATIC=ON) may_skip=$stdbuf_rows ;;
     musl) options=(-DCMAKE_TOOLCHAIN_FILE=cmake/musl.cmake) may_skip=$stdbuf_rows ;;
     musl-static) options=(-DCMAKE_TOOLCHAIN_FILE=cmake/musl.cmake -DPROBES_STATIC=ON) may_skip=$stdbuf_rows ;;
-    # zig's C++ driver, which refuses some linker options that GCC's and Clang's pass on.
+    # zig's C++ driver, which refuses some linker options that GCC's and Clang's pass on: the zig
+    # that .ci/run fetched into zig_dir, never one found on the machine; on PATH for this build
+    # alone, and its caches in that folder too, so that it leaves nothing behind.
     zig)
-        if ! command -v zig >/dev/null; then
-            echo "=== $dir: skipped: no zig here (Debian has none; .ci/run installs it from npm)"
+        if [ -z "${zig_dir-}" ]; then
+            echo "=== $dir: skipped: no zig fetched (Debian has none; .ci/run toolchains fetches one)"
             return 0
         fi
-        options=(-DCMAKE_CXX_COMPILER=zig -DCMAKE_CXX_COMPILER_ARG1=c++) ;;
+        local -x PATH=$zig_dir:$PATH ZIG_GLOBAL_CACHE_DIR=$zig_dir/cache ZIG_LOCAL_CACHE_DIR=$zig_dir/cache
+        # Each run's zig is in a folder of its own: a tree configured by an earlier run names one
+        # that is gone.
+        rm -rf "$dir"
+        options=(-DCMAKE_CXX_COMPILER="$zig_dir/zig" -DCMAKE_CXX_COMPILER_ARG1=c++) ;;
     *) echo "no toolchain build $name" >&2; return 2 ;;
     esac
     case $name in
