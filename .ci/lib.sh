@@ -36,9 +36,17 @@ contain() {
     exit "$status"
 }
 
-# The programs, as CMakeLists.txt lists them: the one list.
-read -ra programs <<<"$(sed -n 's/^set(PROBES \(.*\))$/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../CMakeLists.txt")"
-((${#programs[@]})) || { echo "$0: CMakeLists.txt has no line set(PROBES ...)" >&2; exit 2; }
+# Sets the array programs to the programs, as CMake itself reads the one list, whatever its
+# layout. Called by what needs them, once cmake is there: a fresh chroot has none before its
+# build dependencies.
+programs_list=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../cmake/programs.cmake")
+read_programs() {
+    local list
+    command -v cmake >/dev/null || { echo "$0: cmake reads the list of programs, and it is not installed" >&2; return 2; }
+    list=$(cmake -P "$programs_list") || { echo "$0: cmake cannot read the list of programs, $programs_list" >&2; return 2; }
+    mapfile -t programs <<<"$list"
+    [ -n "${programs[*]}" ] || { echo "$0: $programs_list lists no program" >&2; return 2; }
+}
 
 # Prints a number that no account of this machine holds as its user or group id, and that no
 # range in /etc/subuid or /etc/subgid lets a user map into a namespace of their own: a build run
@@ -191,13 +199,19 @@ toolchain() {
     static) options=(-DPROBES_STATIC=ON) may_skip=$stdbuf_rows ;;
     musl) options=(-DCMAKE_TOOLCHAIN_FILE=cmake/musl.cmake) may_skip=$stdbuf_rows ;;
     musl-static) options=(-DCMAKE_TOOLCHAIN_FILE=cmake/musl.cmake -DPROBES_STATIC=ON) may_skip=$stdbuf_rows ;;
-    # zig's C++ driver, which refuses some linker options that GCC's and Clang's pass on.
+    # zig's C++ driver, which refuses some linker options that GCC's and Clang's pass on: the zig
+    # that .ci/run fetched into zig_dir, never one found on the machine; on PATH for this build
+    # alone, and its caches in that folder too, so that it leaves nothing behind.
     zig)
-        if ! command -v zig >/dev/null; then
-            echo "=== $dir: skipped: no zig here (Debian has none; .ci/run installs it from npm)"
+        if [ -z "${zig_dir-}" ]; then
+            echo "=== $dir: skipped: no zig fetched (Debian has none; .ci/run toolchains fetches one)"
             return 0
         fi
-        options=(-DCMAKE_CXX_COMPILER=zig -DCMAKE_CXX_COMPILER_ARG1=c++) ;;
+        local -x PATH=$zig_dir:$PATH ZIG_GLOBAL_CACHE_DIR=$zig_dir/cache ZIG_LOCAL_CACHE_DIR=$zig_dir/cache
+        # Each run's zig is in a folder of its own: a tree configured by an earlier run names one
+        # that is gone.
+        rm -rf "$dir"
+        options=(-DCMAKE_CXX_COMPILER="$zig_dir/zig" -DCMAKE_CXX_COMPILER_ARG1=c++) ;;
     *) echo "no toolchain build $name" >&2; return 2 ;;
     esac
     case $name in
