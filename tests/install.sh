@@ -3,7 +3,9 @@
 # user may: into prefixes and DESTDIRs absolute and relative, with characters that CMake lists
 # and globs treat apart. Every install adds to one record; one removal takes all of them and
 # nothing else: not a file beside them, not one where an install without DESTDIR would have gone,
-# not one changed since. Usage: install.sh DIR BINDIR MANDIR PROGRAM...
+# not one changed since. An install that cannot be recorded is refused before its first file, one
+# that waits for the record's lock says so, and nothing writes outside $tmp, whatever BINDIR and
+# MANDIR are. Usage: install.sh DIR BINDIR MANDIR PROGRAM...
 # shellcheck source=lib.sh source-path=SCRIPTDIR
 source "$(dirname "$0")/lib.sh" || exit 1
 build=$1 bindir=$2 mandir=$3
