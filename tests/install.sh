@@ -97,21 +97,32 @@ cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 || bad "the removal o
 
 # One file installed under two spellings of its path, the second through a link to the first's
 # prefix (or DESTDIR, where it is staged), is one entry: the removal takes it once, keeps nothing,
-# and passes.
+# and passes. So it does where a record written before entries were real paths names divprobe a
+# second time, under the link and an older content, ahead of its entry.
 export PROBES_INSTALL_RECORD=$tmp/record-spell
-stage='' stage2=''
-[ ! "$staged" ] || { ln -s stage-real "$tmp/stage-link" && stage=$tmp/stage-real stage2=$tmp/stage-link; }
-mkdir -p "$stage$tmp" && ln -s real "$stage$tmp/link"
-DESTDIR=$stage cmake --install "$build" --prefix "$tmp/real" --component Unspecified >"$tmp/log" 2>&1 &&
-    DESTDIR=$stage2 cmake --install "$build" --prefix "$tmp/link" --component Unspecified --strip >"$tmp/log" 2>&1 ||
-    bad "an install under two spellings: $(<"$tmp/log")"
-[ "$(grep -c / "$PROBES_INSTALL_RECORD")" = $(($# * 2)) ] ||
-    bad "one file under two spellings is not one entry: $(<"$PROBES_INSTALL_RECORD")"
-cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 || bad "the removal of one file under two spellings: $(<"$tmp/log")"
-! grep -q Kept "$tmp/log" || bad "the removal of one file under two spellings kept one: $(<"$tmp/log")"
-[ -z "$(find "$tmp/real" "$tmp/stage-real" -type f 2>/dev/null)" ] && [ ! -e "$PROBES_INSTALL_RECORD" ] ||
-    bad "after the removal of one file under two spellings, left: $(find "$tmp/real" "$tmp/stage-real" -type f 2>/dev/null)"
-rm -r "$tmp/link" "$tmp/real" "$tmp/stage-link" "$tmp/stage-real" 2>/dev/null
+for second in install 'old entry'; do
+    stage='' stage2=''
+    [ ! "$staged" ] || { ln -s stage-real "$tmp/stage-link" && stage=$tmp/stage-real stage2=$tmp/stage-link; }
+    mkdir -p "$stage$tmp" && ln -s real "$stage$tmp/link"
+    DESTDIR=$stage cmake --install "$build" --prefix "$tmp/real" --component Unspecified >"$tmp/log" 2>&1 ||
+        bad "an install under two spellings: $(<"$tmp/log")"
+    if [ "$second" = install ]; then
+        DESTDIR=$stage2 cmake --install "$build" --prefix "$tmp/link" --component Unspecified --strip \
+            >"$tmp/log" 2>&1 || bad "an install under two spellings: $(<"$tmp/log")"
+        [ "$(grep -c / "$PROBES_INSTALL_RECORD")" = $(($# * 2)) ] ||
+            bad "one file under two spellings is not one entry: $(<"$PROBES_INSTALL_RECORD")"
+    else
+        entries=$(<"$PROBES_INSTALL_RECORD")
+        printf '0 %s\n%s\n' "$(lands "$stage2" "$tmp/link" "$bindir")/$1" "$entries" >"$PROBES_INSTALL_RECORD"
+    fi
+    cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 ||
+        bad "the removal of one file under two spellings ($second): $(<"$tmp/log")"
+    ! grep -q Kept "$tmp/log" || bad "the removal of one file under two spellings ($second) kept one: $(<"$tmp/log")"
+    [ -z "$(find "$tmp/real" "$tmp/stage-real" -type f 2>/dev/null)" ] && [ ! -e "$PROBES_INSTALL_RECORD" ] ||
+        bad "after the removal of one file under two spellings ($second), left:" \
+            "$(find "$tmp/real" "$tmp/stage-real" -type f 2>/dev/null)"
+    rm -r "$tmp/link" "$tmp/real" "$tmp/stage-link" "$tmp/stage-real" 2>/dev/null
+done
 export PROBES_INSTALL_RECORD=$tmp/record
 
 # Each install runs in $tmp. Where each lands is read by the system, and what the removal must
