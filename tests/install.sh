@@ -67,7 +67,7 @@ done
 # An install that must wait for the record's lock says so, and writes nothing until it has it. The
 # lock is held by a CMake script until the test closes its input; the script's first line says it
 # has the lock, and the install's line says it waits: nothing is timed but the failure, an install
-# that says nothing for a minute.
+# that says nothing for as long as a program may run (lib.sh).
 export PROBES_INSTALL_RECORD=$tmp/record-wait
 stage=
 [ ! "$staged" ] || stage=$tmp/wait-stage
@@ -78,7 +78,7 @@ read -r -u "${holder[0]}" line && [ "$line" = '-- locked' ] || bad "the lock's h
 exec {out}< <(DESTDIR=$stage cmake --install "$build" --prefix "$tmp/wait" --component Unspecified 2>&1)
 installer=$!
 said=
-while [ ! "$said" ] && read -r -t 60 -u "$out" line; do
+while [ ! "$said" ] && read -r -t "$limit" -u "$out" line; do
     [[ $line != *"Waiting for another install or removal to let go of $PROBES_INSTALL_RECORD.lock" ]] || said=yes
 done
 [ "$said" ] && ok || bad "an install that waits for the lock did not say so"
