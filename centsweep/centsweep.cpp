@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+// SPDX-License-Identifier: MIT
 // centsweep: prints the multiples of 100 from 0 to 900.
 #include <cstdio>
 

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # The record of what installs from a build tree wrote, which `cmake --build DIR --target uninstall`
 # removes. Each install adds to it the files it wrote, one line each: the file's SHA-256 as
 # installed, a space, and the file's real path: DESTDIR and all, relative paths taken from the

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # Builds the set against Debian's musl (the package musl-dev) with Clang:
 #   cmake -S . -B build-musl -DCMAKE_TOOLCHAIN_FILE=cmake/musl.cmake [-DPROBES_STATIC=ON]
 # The C++ headers are libc++'s (clang's -stdlib=libc++; libstdc++'s are set up for glibc). The

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # The programs: the one list, which CMakeLists.txt includes to build, install and test each. A
 # program NAME is its folder, with NAME/NAME.cpp and its page NAME/NAME.1.
 set(PROBES divprobe poleprobe centsweep)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+// SPDX-License-Identifier: MIT
 // poleprobe: prints the tangent of pi/2 in double and in single precision.
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # Installs from the build tree DIR, and removes what was installed (the uninstall target), as a
 # user may: into prefixes and DESTDIRs absolute and relative, with characters that CMake lists
 # and globs treat apart. Every install adds to one record; one removal takes all of them and

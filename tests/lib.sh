@@ -1,4 +1,6 @@
 # shellcheck shell=bash
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # What the test scripts share: sourced, not run. A script counts the rows that pass and fail and
 # ends with tally; one that cannot run here says why on one line and exits 77, which ctest counts
 # as skipped. Its temporary files go in $tmp, removed when it ends.

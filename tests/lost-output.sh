@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # Lost output is a failure however stdout is buffered: line-buffered or unbuffered, the write
 # fails inside printf and leaves nothing for the final flush to report.
 # Usage: lost-output.sh NAME BUFFERING [EMULATOR...] PATH-TO-PROGRAM, where BUFFERING is

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # A man page renders as its program's page, without a single groff warning: all the page shows on
 # its first line, in plain text, is the program's title at both ends. An installed page, however
 # it is compressed, holds the very text of the page in the source tree: none of it lost on the way.
