@@ -103,9 +103,9 @@ replies() {
     row '-\n3\n'                       "$P1"                                           "$N1 \"-\"\n"                    1
     row '12x'                          "$P"                                            "$N2 \"x\"\n"                    1
     row '12 -'                         "$P"                                            "$N2 \"-\"\n"                    1
-    row ''                             "$P1"                                           "$E: input ended before the first integer\n" 1
-    row '  \n\n'                       "$P1"                                           "$E: input ended before the first integer\n" 1
-    row '12\n'                         "$P"                                            "$E: input ended before the second integer\n" 1
+    row ''                             "$P1"                                           "$I1"                            1
+    row '  \n\n'                       "$P1"                                           "$I1"                            1
+    row '12\n'                         "$P"                                            "$I2"                            1
     # the quote: up to the end of its line, cut after 32 bytes
     row 'a"b\\c\tz\r\nnext\n'          "$P1"                                           "$N1 "'"a\\"b\\\\c\\x09z\\x0d"\n' 1
     row '\033[2J\033]0;x\a\n'          "$P1"                                           "$N1 "'"\\x1b[2J\\x1b]0;x\\x07"\n' 1
@@ -180,7 +180,8 @@ in_terminal=(env SHELL="$BASH" script -q -E always -ec)
 #                the program starts
 #   edited KEYS  typed ahead while a line editor, as a shell has, held the terminal: when it
 #                lets go, the terminal hands every line held over in one piece
-#   noecho KEYS  typed after each prompt, with the terminal's echo off
+#   'stty SETTINGS' KEYS
+#                as tty, with the terminal set by stty SETTINGS before the program starts
 #   file TEXT    stdin from a file
 #   pipe TEXT    stdin from a pipe whose writer keeps it open until the program has ended
 #   stderr TEXT  stdin from a file, stdout to a file: only stderr at the terminal
@@ -190,12 +191,12 @@ tty_row() {
     printf -v want '%b' "$3"
     command=$(printf '%q ' "${run[@]}")
     case $how in
-    tty | edited | noecho)
+    tty | edited | 'stty '*)
         # Keys typed ahead: the program starts once the terminal holds them, and a line editor
         # lets go of them after that.
         [[ $keys == '|'* ]] || setup="for ((i = 0; i < 100 * $limit; i++)); do read -t 0 && break; sleep 0.01; done; "
         [ "$how" != edited ] || setup+="stty -icanon; stty icanon; "
-        [ "$how" != noecho ] || setup+="stty -echo; "
+        [[ $how != 'stty '* ]] || setup+="$how; "
         command="${setup}exec $command"
         ;;
     folder) stdin=$tmp ;;
@@ -255,9 +256,12 @@ terminal() {
     tty_row edited  '12\nabc\n'             "12\nabc\n$P\n$N2 \"abc\"\n"
     tty_row edited  '12\n99999999999\n'     "12\n99999999999\n$P\n$R2"
     tty_row edited  '12\n3\n'               "12\n3\n${P}3 is a factor of 12\n"
-    # echo off: nothing typed is shown, so the prompt's line stays open
-    tty_row noecho  '|abc\n'                "$P1\n$N1 \"abc\"\n"
-    tty_row noecho  '|12\n|3\n'             "${P}3 is a factor of 12\n"
+    # echo off: nothing typed is shown, so the prompt's line stays open; but with echonl, a line
+    # end typed is shown
+    tty_row 'stty -echo'        '|abc\n'    "$P1\n$N1 \"abc\"\n"
+    tty_row 'stty -echo'        '|12\n|3\n' "${P}3 is a factor of 12\n"
+    tty_row 'stty -echo echonl' '|abc\n'    "$P1\n$N1 \"abc\"\n"
+    tty_row 'stty -echo echonl' '|12\n|3\n' "$P1\n$P2\n3 is a factor of 12\n"
     # from a file or a pipe: nothing is shown, so every line stays open; a pipe left open is
     # not waited on
     tty_row file    'abc\n'                 "$P1\n$N1 \"abc\"\n"
