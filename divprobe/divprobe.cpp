@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,20 +30,27 @@ static void flush_output()
         fail("divprobe: cannot write output: %s\n", std::strerror(errno));
 }
 
-// Whether stdin is a terminal that shows the line ends typed at it: it echoes them.
+// Whether stdin is a terminal that shows the line ends typed at it where the prompt's line is:
+// stdout is the same terminal, and it echoes each key (ECHO) or the line ends alone (ECHONL,
+// which a terminal does only while it hands input over a line at a time, ICANON). A line end
+// shown on another terminal ends no line here.
 static bool typing_shown()
 {
     termios modes;
-    return tcgetattr(STDIN_FILENO, &modes) == 0 && (modes.c_lflag & (ECHO | ECHONL)) != 0;
+    struct stat in, out;
+    if (tcgetattr(STDIN_FILENO, &modes) != 0 || fstat(STDIN_FILENO, &in) != 0 ||
+        fstat(STDOUT_FILENO, &out) != 0 || in.st_rdev != out.st_rdev)
+        return false;
+    return (modes.c_lflag & ECHO) != 0 || (modes.c_lflag & (ECHONL | ICANON)) == (ECHONL | ICANON);
 }
 
 // The replies as they are read, and where a terminal's cursor stands after them. A terminal shows
 // each key as it is typed, and hands the keys over a line at a time: the prompt's line stays open
 // until the user ends a line typed after the prompt showed. Whatever was typed before it showed,
 // the rest of the previous reply's line or lines typed ahead, was shown before it and ends
-// nothing. Input from a file or a pipe is not shown at all, nor is typing with echo off, so there
-// the prompt's line stays open. Read by hand, not with stdio, so that what is read but not yet
-// taken is known.
+// nothing. Input from a file or a pipe is not shown at all, nor is typing with echo off or at
+// another terminal, so there the prompt's line stays open. Read by hand, not with stdio, so that
+// what is read but not yet taken is known.
 struct Input {
     const bool shown = typing_shown();
     bool line_open = true; // nothing typed since the prompt has ended its line

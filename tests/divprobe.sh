@@ -182,6 +182,8 @@ in_terminal=(env SHELL="$BASH" script -q -E always -ec)
 #                lets go, the terminal hands every line held over in one piece
 #   'stty SETTINGS' KEYS
 #                as tty, with the terminal set by stty SETTINGS before the program starts
+#   other KEYS   as tty, but typed at a terminal of their own: stdout and stderr at this one; the
+#                last column is what the terminal typed at shows
 #   file TEXT    stdin from a file
 #   pipe TEXT    stdin from a pipe whose writer keeps it open until the program has ended
 #   stderr TEXT  stdin from a file, stdout to a file: only stderr at the terminal
@@ -199,6 +201,12 @@ tty_row() {
         [[ $how != 'stty '* ]] || setup+="$how; "
         command="${setup}exec $command"
         ;;
+    other)
+        # That terminal is a second script(1)'s: it takes what this one is given, and what it
+        # shows goes to a file.
+        command=$(printf '%q' "exec $command >&3 2>&3 3>&-")
+        command="script -q -E always -ec $command /dev/null 3>&1 >$(printf %q "$tmp/out")"
+        ;;
     folder) stdin=$tmp ;;
     file | stderr) stdin=$tmp/in && printf '%b' "$keys" >"$stdin" ;;
     pipe)
@@ -214,9 +222,14 @@ tty_row() {
     [ "$how" != pipe ] || exec {pipe}>&-
     ended "$status" "at a terminal, $how $2"
     [[ $want != *"$E: "* ]] || status_want=1
+    local typed='' typed_want=''
+    if [ "$how" = other ]; then
+        IFS= read -r -d '' typed <"$tmp/out"
+        printf -v typed_want '%b' "$4"
+    fi
     [ "${shown//$'\r'/}" = "$want" ] && [ "$status" = "$status_want" ] &&
-        { [ "$how" != stderr ] || holds "$tmp/out" "$4"; } && ok ||
-        bad "$(printf 'at a terminal, %s %s: shows %q, status %s' "$how" "$2" "$shown" "$status")"
+        { [ "$how" != stderr ] || holds "$tmp/out" "$4"; } && [ "${typed//$'\r'/}" = "$typed_want" ] && ok ||
+        bad "$(printf 'at a terminal, %s %s: shows %q, status %s' "$how" "$2" "$shown" "$status")${typed:+, typed at: $(printf %q "$typed")}"
 }
 terminal() {
     command -v script >/dev/null || skip "no script(1) here (util-linux): the terminal rows cannot run"
@@ -257,11 +270,17 @@ terminal() {
     tty_row edited  '12\n99999999999\n'     "12\n99999999999\n$P\n$R2"
     tty_row edited  '12\n3\n'               "12\n3\n${P}3 is a factor of 12\n"
     # echo off: nothing typed is shown, so the prompt's line stays open; but with echonl, a line
-    # end typed is shown
-    tty_row 'stty -echo'        '|abc\n'    "$P1\n$N1 \"abc\"\n"
-    tty_row 'stty -echo'        '|12\n|3\n' "${P}3 is a factor of 12\n"
-    tty_row 'stty -echo echonl' '|abc\n'    "$P1\n$N1 \"abc\"\n"
-    tty_row 'stty -echo echonl' '|12\n|3\n' "$P1\n$P2\n3 is a factor of 12\n"
+    # end typed is shown, only while the terminal hands input over a line at a time
+    tty_row 'stty -echo'                '|abc\n'    "$P1\n$N1 \"abc\"\n"
+    tty_row 'stty -echo'                '|12\n|3\n' "${P}3 is a factor of 12\n"
+    tty_row 'stty -echo echonl'         '|abc\n'    "$P1\n$N1 \"abc\"\n"
+    tty_row 'stty -echo echonl'         '|12\n|3\n' "$P1\n$P2\n3 is a factor of 12\n"
+    tty_row 'stty -echo -icanon echonl' '|abc\n'    "$P1\n$N1 \"abc\"\n"
+    tty_row 'stty -echo -icanon echonl' '|12\n|3\n' "${P}3 is a factor of 12\n"
+    # typed at another terminal: shown there, not here, so the prompt's line here stays open
+    tty_row other   '|abc\n'                "$P1\n$N1 \"abc\"\n"                                 'abc\n'
+    tty_row other   '|12\n|3\n'             "${P}3 is a factor of 12\n"                     '12\n3\n'
+    tty_row other   '|12\n|\004'            "$P\n$I2"                                       '12\n'
     # from a file or a pipe: nothing is shown, so every line stays open; a pipe left open is
     # not waited on
     tty_row file    'abc\n'                 "$P1\n$N1 \"abc\"\n"
