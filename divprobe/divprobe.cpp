@@ -46,6 +46,10 @@ static bool typing_shown()
     return (modes.c_lflag & ECHO) != 0 || (modes.c_lflag & (ECHONL | ICANON)) == (ECHONL | ICANON);
 }
 
+// What is read of stdin. Not on the stack, which may be small (ulimit -s): the program must run
+// wherever any program runs.
+static char buffer[BUFSIZ];
+
 // Does nothing: that it ran is what ends a wait for input (Input::wait).
 static void on_continue(int) {}
 
@@ -68,7 +72,6 @@ struct Input {
     bool ended = false;      // stdin has ended
     int start = 0;           // where the bytes read and not yet taken start in buffer
     int end = 0;             // and where they end
-    char buffer[BUFSIZ];
 
     // SIGCONT, its handler run without SA_RESTART, ends a wait. It is blocked but during the
     // wait itself, so that one that comes at any other time is held, and ends the next wait.
@@ -86,13 +89,14 @@ struct Input {
     }
 
     // Shows TEXT, the prompt. What is read and not taken, and what the terminal holds, was typed
-    // ahead of it.
+    // ahead of it. No terminal holds near INT_MAX bytes: a count that says so is cut, so that the
+    // sum cannot overflow.
     void show_prompt(const char *text)
     {
         int held = 0;
         if (shown && ioctl(STDIN_FILENO, FIONREAD, &held) != 0)
             held = 0;
-        ahead = end - start + held;
+        ahead = end - start + (held < INT_MAX - BUFSIZ ? held : INT_MAX - BUFSIZ);
         line_open = true;
         prompt = text;
         std::printf("%s", text);
