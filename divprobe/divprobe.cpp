@@ -151,7 +151,9 @@ struct Input {
     // empty one. When the user typed this reply, the rest of its line is at hand (the terminal
     // handed it over whole), and its line end, shown as it was typed, may have ended the prompt's
     // line: so it is taken first. After a Ctrl-D in mid-line the terminal waits for the rest of
-    // the line, as it does for any reader.
+    // the line, as it does for any reader. A line shown but not yet ended, as a paste may leave,
+    // is beyond reach: the terminal neither hands it over nor counts it (FIONREAD), and leaving
+    // canonical mode to see it would hand it over as if ended. The message then follows it.
     void end_reply(int c)
     {
         if (!screen)
