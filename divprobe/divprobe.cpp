@@ -103,14 +103,23 @@ struct Input {
         flush_output();
     }
 
-    // Waits until stdin has input, or has ended; at a terminal, shows the prompt again each time
-    // the program is continued after a stop.
+    // Waits until stdin has input, or has ended. At a terminal, shows the prompt again each time
+    // the program is continued after a stop. In the background it first stops, as a read from its
+    // terminal would stop it (SIGTTIN), which the wait does not: not to wait unseen, nor to show
+    // the prompt over the shell's line.
     void wait()
     {
         pollfd input = {STDIN_FILENO, POLLIN, 0};
-        while (screen && ppoll(&input, 1, nullptr, &waiting) < 0 && errno == EINTR) {
-            std::putchar('\r');
-            show_prompt(prompt);
+        for (bool continued = false; screen; continued = true) {
+            const pid_t foreground = tcgetpgrp(STDIN_FILENO);
+            if (foreground > 0 && foreground != getpgrp()) {
+                kill(0, SIGTTIN);
+            } else if (continued) {
+                std::putchar('\r');
+                show_prompt(prompt);
+            }
+            if (ppoll(&input, 1, nullptr, &waiting) >= 0 || errno != EINTR)
+                return;
         }
     }
 
