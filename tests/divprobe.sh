@@ -199,9 +199,9 @@ in_terminal=(env SHELL="$BASH" script -q -E always -ec)
 #   pipe TEXT    stdin from a pipe whose writer keeps it open until the program has ended
 #   stderr TEXT  stdin from a file, stdout to a file: only stderr at the terminal
 #   folder       stdin a folder, which opens but cannot be read
-#   stopped KEYS as tty, but once the first prompt has come the program is stopped and continued,
-#                as a shell's Ctrl-Z and fg do (but nothing ends the prompt's line, as the
-#                shell would)
+#   stopped KEYS as tty, each key after a prompt; but once the first prompt has come the program
+#                is stopped and continued, as by a shell's Ctrl-Z and fg (though nothing ends the
+#                prompt's line, as the shell would)
 tty_row() {
     local how=$1 keys=$2 want command setup='' stdin='' status_want=0 stop=''
     printf -v want '%b' "$3"
