@@ -2,11 +2,14 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,44 +32,102 @@ static void flush_output()
         fail("divprobe: cannot write output: %s\n", std::strerror(errno));
 }
 
-// Whether stdin is a terminal that shows the line ends typed at it: it echoes them.
+// Whether stdin is a terminal that shows the line ends typed at it where the prompt's line is:
+// stdout is the same terminal, and it echoes each key (ECHO) or the line ends alone (ECHONL,
+// which a terminal does only while it hands input over a line at a time, ICANON). A line end
+// shown on another terminal ends no line here.
 static bool typing_shown()
 {
     termios modes;
-    return tcgetattr(STDIN_FILENO, &modes) == 0 && (modes.c_lflag & (ECHO | ECHONL)) != 0;
+    struct stat in, out;
+    if (tcgetattr(STDIN_FILENO, &modes) != 0 || fstat(STDIN_FILENO, &in) != 0 ||
+        fstat(STDOUT_FILENO, &out) != 0 || in.st_rdev != out.st_rdev)
+        return false;
+    return (modes.c_lflag & ECHO) != 0 || (modes.c_lflag & (ECHONL | ICANON)) == (ECHONL | ICANON);
 }
+
+// What is read of stdin. Not on the stack, which may be small (ulimit -s): the program must run
+// wherever any program runs.
+static char buffer[BUFSIZ];
+
+// Does nothing: that it ran is what ends a wait for input (Input::wait).
+static void on_continue(int) {}
 
 // The replies as they are read, and where a terminal's cursor stands after them. A terminal shows
 // each key as it is typed, and hands the keys over a line at a time: the prompt's line stays open
 // until the user ends a line typed after the prompt showed. Whatever was typed before it showed,
 // the rest of the previous reply's line or lines typed ahead, was shown before it and ends
-// nothing. Input from a file or a pipe is not shown at all, nor is typing with echo off, so there
-// the prompt's line stays open. Read by hand, not with stdio, so that what is read but not yet
-// taken is known.
+// nothing. Input from a file or a pipe is not shown at all, nor is typing with echo off or at
+// another terminal, so there the prompt's line stays open. Read by hand, not with stdio, so that
+// what is read but not yet taken is known. A stop (Ctrl-Z) and continue (fg) while the program
+// waits for input must end the wait: the shell has ended the prompt's line meanwhile, so the
+// prompt is shown again, from the start of the line.
 struct Input {
     const bool shown = typing_shown();
-    bool line_open = true; // nothing typed since the prompt has ended its line
-    int ahead = 0;         // bytes still to take that were typed before the prompt showed
-    bool ended = false;    // stdin has ended
-    int start = 0;         // where the bytes read and not yet taken start in buffer
-    int end = 0;           // and where they end
-    char buffer[BUFSIZ];
+    const bool screen = isatty(STDOUT_FILENO) != 0; // stdout is a terminal
+    const char *prompt = ""; // the prompt last shown
+    sigset_t waiting{};      // the signal mask while the program waits: SIGCONT let through
+    bool line_open = true;   // nothing typed since the prompt has ended its line
+    int ahead = 0;           // bytes still to take that were typed before the prompt showed
+    bool ended = false;      // stdin has ended
+    int start = 0;           // where the bytes read and not yet taken start in buffer
+    int end = 0;             // and where they end
 
-    // Called just before the prompt shows: what is read and not taken, and what the terminal
-    // holds, was typed ahead of it.
-    void before_prompt()
+    // SIGCONT, its handler run without SA_RESTART, ends a wait. It is blocked but during the
+    // wait itself, so that one that comes at any other time is held, and ends the next wait.
+    Input()
+    {
+        if (!screen)
+            return;
+        struct sigaction action {};
+        action.sa_handler = on_continue;
+        sigaction(SIGCONT, &action, nullptr);
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGCONT);
+        sigprocmask(SIG_BLOCK, &blocked, &waiting);
+    }
+
+    // Shows TEXT, the prompt. What is read and not taken, and what the terminal holds, was typed
+    // ahead of it. No terminal holds near INT_MAX bytes: a count that says so is cut, so that the
+    // sum cannot overflow.
+    void show_prompt(const char *text)
     {
         int held = 0;
         if (shown && ioctl(STDIN_FILENO, FIONREAD, &held) != 0)
             held = 0;
-        ahead = end - start + held;
+        ahead = end - start + (held < INT_MAX - BUFSIZ ? held : INT_MAX - BUFSIZ);
         line_open = true;
+        prompt = text;
+        std::printf("%s", text);
+        flush_output();
+    }
+
+    // Waits until stdin has input, or has ended. At a terminal, shows the prompt again each time
+    // the program is continued after a stop. In the background it first stops, as a read from its
+    // terminal would stop it (SIGTTIN), which the wait does not: not to wait unseen, nor to show
+    // the prompt over the shell's line.
+    void wait()
+    {
+        pollfd input = {STDIN_FILENO, POLLIN, 0};
+        for (bool continued = false; screen; continued = true) {
+            const pid_t foreground = tcgetpgrp(STDIN_FILENO);
+            if (foreground > 0 && foreground != getpgrp()) {
+                kill(0, SIGTTIN);
+            } else if (continued) {
+                std::putchar('\r');
+                show_prompt(prompt);
+            }
+            if (ppoll(&input, 1, nullptr, &waiting) >= 0 || errno != EINTR)
+                return;
+        }
     }
 
     // The next byte of stdin, or EOF once it has ended. A read that fails ends the run.
     int next()
     {
         if (start == end && !ended) {
+            wait();
             const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
             if (got < 0) {
                 const int error = errno;
@@ -99,10 +160,12 @@ struct Input {
     // empty one. When the user typed this reply, the rest of its line is at hand (the terminal
     // handed it over whole), and its line end, shown as it was typed, may have ended the prompt's
     // line: so it is taken first. After a Ctrl-D in mid-line the terminal waits for the rest of
-    // the line, as it does for any reader.
+    // the line, as it does for any reader. A line shown but not yet ended, as a paste may leave,
+    // is beyond reach: the terminal neither hands it over nor counts it (FIONREAD), and leaving
+    // canonical mode to see it would hand it over as if ended. The message then follows it.
     void end_reply(int c)
     {
-        if (!isatty(STDOUT_FILENO))
+        if (!screen)
             return;
         while (shown && c != '\n' && c != EOF)
             c = next();
@@ -160,15 +223,15 @@ static char *escape(int c, char *out)
     fail("divprobe: the %s reply is not an integer: \"%s\"%s\n", which, quoted, cut);
 }
 
-// Reads one integer the way "%d" does: leading white space skipped, an optional sign, then
-// the digits up to the first non-digit, which stays unread for the next reply. Unlike "%d" it
-// stops the program on a reply that is missing, not a number, or too big for an int, where
-// "%d" would leave the value unset or wrap it silently; WHICH names the reply in the message.
-static int read_reply(Input &in, const char *which)
+// Shows PROMPT, then reads one integer the way "%d" does: leading white space skipped, an
+// optional sign, then the digits up to the first non-digit, which stays unread for the next
+// reply. Unlike "%d" it stops the program on a reply that is missing, not a number, or too big
+// for an int, where "%d" would leave the value unset or wrap it silently; WHICH names the reply
+// in the message.
+static int read_reply(Input &in, const char *prompt, const char *which)
 {
     // The prompt must show before we wait, even when stdout is a pipe, as in `divprobe | tee log`.
-    in.before_prompt();
-    flush_output();
+    in.show_prompt(prompt);
     int c;
     do {
         c = in.next();
@@ -196,10 +259,8 @@ static int read_reply(Input &in, const char *which)
 int main()
 {
     Input in;
-    std::printf("Enter an integer: ");
-    const int first = read_reply(in, "first");
-    std::printf("Enter another integer: ");
-    const int second = read_reply(in, "second");
+    const int first = read_reply(in, "Enter an integer: ", "first");
+    const int second = read_reply(in, "Enter another integer: ", "second");
 
     // b divides a when a = k*b: so 0 divides only 0. Widening keeps -2147483648 % -1 from
     // overflowing, which would trap.

@@ -103,9 +103,9 @@ replies() {
     row '-\n3\n'                       "$P1"                                           "$N1 \"-\"\n"                    1
     row '12x'                          "$P"                                            "$N2 \"x\"\n"                    1
     row '12 -'                         "$P"                                            "$N2 \"-\"\n"                    1
-    row ''                             "$P1"                                           "$E: input ended before the first integer\n" 1
-    row '  \n\n'                       "$P1"                                           "$E: input ended before the first integer\n" 1
-    row '12\n'                         "$P"                                            "$E: input ended before the second integer\n" 1
+    row ''                             "$P1"                                           "$I1"                            1
+    row '  \n\n'                       "$P1"                                           "$I1"                            1
+    row '12\n'                         "$P"                                            "$I2"                            1
     # the quote: up to the end of its line, cut after 32 bytes
     row 'a"b\\c\tz\r\nnext\n'          "$P1"                                           "$N1 "'"a\\"b\\\\c\\x09z\\x0d"\n' 1
     row '\033[2J\033]0;x\a\n'          "$P1"                                           "$N1 "'"\\x1b[2J\\x1b]0;x\\x07"\n' 1
@@ -139,21 +139,32 @@ replies() {
 # Talks to COMMAND... as a user would, with KEYS (escapes as in printf %b): each | waits until
 # the output ends in the next prompt before what follows it is sent; what stands before the first
 # | is sent at once. Then reads the rest of the output. Sets `shown` to all the output, and
-# `status`. Decided by observation: a prompt that has not come within $limit seconds fails.
+# `status`. Decided by observation: a prompt that has not come within $limit seconds fails. If
+# `stop` names a file, once the first prompt has come the process group whose id that file holds
+# is stopped and continued, and what follows waits for the prompt shown again.
 converse() {
-    local keys=$1 piece prompt=0 prompts=("$P1" "$P2") c pid from to
+    local keys=$1 piece prompt=0 prompts=("$P1" "$P2") c pid from to group seen=0
     shift
     coproc TALK { exec "$@"; }
     pid=$TALK_PID
     # Bash forgets the coprocess's descriptors once it has reaped it: work on duplicates.
     exec {from}<&"${TALK[0]}" {to}>&"${TALK[1]}"
     shown=''
+    # Reads the output until what came after its first $seen bytes ends in $1; fails if it has
+    # not within $limit seconds.
+    heard() {
+        while [[ ${shown:seen} != *"$1" ]] && IFS= read -r -N 1 -t "$limit" -u "$from" c; do
+            shown+=$c
+        done
+        [[ ${shown:seen} == *"$1" ]]
+    }
     while IFS= read -r -d '|' piece; do
         if ((prompt > 0)); then
-            while [[ $shown != *"${prompts[prompt - 1]}" ]] && IFS= read -r -N 1 -t "$limit" -u "$from" c; do
-                shown+=$c
-            done
-            [[ $shown == *"${prompts[prompt - 1]}" ]] || break
+            heard "${prompts[prompt - 1]}" || break
+        fi
+        if ((prompt == 1)) && [ -n "${stop:-}" ]; then
+            group=$(<"$stop") seen=${#shown}
+            kill -STOP -- "-$group" && kill -CONT -- "-$group" && heard "$P1" || break
         fi
         printf '%b' "$piece" >&"$to"
         prompt=$((prompt + 1))
@@ -167,10 +178,10 @@ converse() {
 
 # At a terminal a message starts on a line of its own, not after a prompt left open, and leaves
 # no empty line. script(1) gives the program a pseudo-terminal that echoes what is typed, and
-# the row compares all the terminal shows (but \r before each line end; \004 is Ctrl-D, which
-# shows nothing). A line end the user typed after the prompt showed has ended the prompt's line;
-# one typed ahead, before it showed, has not, nor has one from a file or a pipe, which the
-# terminal never shows.
+# the row compares all the terminal shows (but \r before each line end; a lone \r goes back to
+# the start of the line; \004 is Ctrl-D, which shows nothing). A line end the user typed after
+# the prompt showed has ended the prompt's line; one typed ahead, before it showed, has not, nor
+# has one from a file or a pipe, which the terminal never shows.
 # script runs its command with $SHELL, which must be a shell that knows the command: this one.
 in_terminal=(env SHELL="$BASH" script -q -E always -ec)
 # Each row says how the program is run, what it is given, what the terminal shows, and, with
@@ -180,23 +191,42 @@ in_terminal=(env SHELL="$BASH" script -q -E always -ec)
 #                the program starts
 #   edited KEYS  typed ahead while a line editor, as a shell has, held the terminal: when it
 #                lets go, the terminal hands every line held over in one piece
-#   noecho KEYS  typed after each prompt, with the terminal's echo off
+#   'stty SETTINGS' KEYS
+#                as tty, with the terminal set by stty SETTINGS before the program starts
+#   other KEYS   as tty, but typed at a terminal of their own: stdout and stderr at this one; the
+#                last column is what the terminal typed at shows
 #   file TEXT    stdin from a file
 #   pipe TEXT    stdin from a pipe whose writer keeps it open until the program has ended
 #   stderr TEXT  stdin from a file, stdout to a file: only stderr at the terminal
 #   folder       stdin a folder, which opens but cannot be read
+#   stopped KEYS as tty, each key after a prompt; but once the first prompt has come the program
+#                is stopped and continued, as by a shell's Ctrl-Z and fg (though nothing ends the
+#                prompt's line, as the shell would)
 tty_row() {
-    local how=$1 keys=$2 want command setup='' stdin='' status_want=0
+    local how=$1 keys=$2 want command setup='' stdin='' status_want=0 stop=''
     printf -v want '%b' "$3"
     command=$(printf '%q ' "${run[@]}")
     case $how in
-    tty | edited | noecho)
+    tty | edited | 'stty '*)
         # Keys typed ahead: the program starts once the terminal holds them, and a line editor
         # lets go of them after that.
         [[ $keys == '|'* ]] || setup="for ((i = 0; i < 100 * $limit; i++)); do read -t 0 && break; sleep 0.01; done; "
         [ "$how" != edited ] || setup+="stty -icanon; stty icanon; "
-        [ "$how" != noecho ] || setup+="stty -echo; "
+        [[ $how != 'stty '* ]] || setup+="$how; "
         command="${setup}exec $command"
+        ;;
+    stopped)
+        # In a session of its own, whose id (its process group's) goes to a file: not in
+        # script(1)'s child's, as script stops itself when that child stops, until it is continued.
+        stop=$tmp/group
+        command=$(printf '%q' "echo \$\$ >$(printf %q "$stop"); exec $command")
+        command="exec setsid -w $(printf %q "$BASH") -c $command"
+        ;;
+    other)
+        # That terminal is a second script(1)'s: it takes what this one is given, and what it
+        # shows goes to a file.
+        command=$(printf '%q' "exec $command >&3 2>&3 3>&-")
+        command="script -q -E always -ec $command /dev/null 3>&1 >$(printf %q "$tmp/out")"
         ;;
     folder) stdin=$tmp ;;
     file | stderr) stdin=$tmp/in && printf '%b' "$keys" >"$stdin" ;;
@@ -213,12 +243,18 @@ tty_row() {
     [ "$how" != pipe ] || exec {pipe}>&-
     ended "$status" "at a terminal, $how $2"
     [[ $want != *"$E: "* ]] || status_want=1
-    [ "${shown//$'\r'/}" = "$want" ] && [ "$status" = "$status_want" ] &&
-        { [ "$how" != stderr ] || holds "$tmp/out" "$4"; } && ok ||
-        bad "$(printf 'at a terminal, %s %s: shows %q, status %s' "$how" "$2" "$shown" "$status")"
+    local typed='' typed_want=''
+    if [ "$how" = other ]; then
+        IFS= read -r -d '' typed <"$tmp/out"
+        printf -v typed_want '%b' "$4"
+    fi
+    [ "${shown//$'\r\n'/$'\n'}" = "$want" ] && [ "$status" = "$status_want" ] &&
+        { [ "$how" != stderr ] || holds "$tmp/out" "$4"; } && [ "${typed//$'\r'/}" = "$typed_want" ] && ok ||
+        bad "$(printf 'at a terminal, %s %s: shows %q, status %s' "$how" "$2" "$shown" "$status")${typed:+, typed at: $(printf %q "$typed")}"
 }
 terminal() {
-    command -v script >/dev/null || skip "no script(1) here (util-linux): the terminal rows cannot run"
+    command -v script >/dev/null && command -v setsid >/dev/null ||
+        skip "no script(1) or setsid(1) here (util-linux): the terminal rows cannot run"
     local err
     err=$("${in_terminal[@]}" true /dev/null </dev/null 2>&1 >/dev/null) ||
         skip "script(1) cannot start a pseudo-terminal here (${err//$'\n'/ }): the terminal rows cannot run"
@@ -245,6 +281,10 @@ terminal() {
     # Ctrl-D in mid-line hands over what stands before it, which the next prompt then finds
     tty_row tty     '|12 abc\004|\n'        "${P1}12 abc$P2\n$N2 \"abc\"\n"
     tty_row tty     '|12 abc\004\004'       "${P1}12 abc$P2\n$N2 \"abc\"\n"
+    # stopped and continued: the prompt is shown again, from the start of its line
+    tty_row stopped '|\004'                 "$P1\r$P1\n$I1"
+    tty_row stopped '|12\n|3\n'             "$P1\r${P1}12\n${P2}3\n3 is a factor of 12\n"
+    tty_row stopped '|abc\n'                "$P1\r${P1}abc\n$N1 \"abc\"\n"
     # typed ahead: shown before the prompt, and its line end with it
     tty_row tty     'abc\n'                 "abc\n$P1\n$N1 \"abc\"\n"
     tty_row tty     '12\nabc\n'             "12\nabc\n$P\n$N2 \"abc\"\n"
@@ -255,9 +295,18 @@ terminal() {
     tty_row edited  '12\nabc\n'             "12\nabc\n$P\n$N2 \"abc\"\n"
     tty_row edited  '12\n99999999999\n'     "12\n99999999999\n$P\n$R2"
     tty_row edited  '12\n3\n'               "12\n3\n${P}3 is a factor of 12\n"
-    # echo off: nothing typed is shown, so the prompt's line stays open
-    tty_row noecho  '|abc\n'                "$P1\n$N1 \"abc\"\n"
-    tty_row noecho  '|12\n|3\n'             "${P}3 is a factor of 12\n"
+    # echo off: nothing typed is shown, so the prompt's line stays open; but with echonl, a line
+    # end typed is shown, only while the terminal hands input over a line at a time
+    tty_row 'stty -echo'                '|abc\n'    "$P1\n$N1 \"abc\"\n"
+    tty_row 'stty -echo'                '|12\n|3\n' "${P}3 is a factor of 12\n"
+    tty_row 'stty -echo echonl'         '|abc\n'    "$P1\n$N1 \"abc\"\n"
+    tty_row 'stty -echo echonl'         '|12\n|3\n' "$P1\n$P2\n3 is a factor of 12\n"
+    tty_row 'stty -echo -icanon echonl' '|abc\n'    "$P1\n$N1 \"abc\"\n"
+    tty_row 'stty -echo -icanon echonl' '|12\n|3\n' "${P}3 is a factor of 12\n"
+    # typed at another terminal: shown there, not here, so the prompt's line here stays open
+    tty_row other   '|abc\n'                "$P1\n$N1 \"abc\"\n"                                 'abc\n'
+    tty_row other   '|12\n|3\n'             "${P}3 is a factor of 12\n"                     '12\n3\n'
+    tty_row other   '|12\n|\004'            "$P\n$I2"                                       '12\n'
     # from a file or a pipe: nothing is shown, so every line stays open; a pipe left open is
     # not waited on
     tty_row file    'abc\n'                 "$P1\n$N1 \"abc\"\n"
