@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+// SPDX-License-Identifier: MIT
 // divprobe: asks for two integers and says whether the second is a factor of the first.
 #include <cctype>
 #include <cerrno>

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # Black-box tables for divprobe. Usage: divprobe.sh TABLE [EMULATOR...] PATH-TO-divprobe, where
 # TABLE is replies, terminal, lost-verdict or prompts, each a test of its own.
 # shellcheck source=lib.sh source-path=SCRIPTDIR
