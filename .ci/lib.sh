@@ -6,15 +6,15 @@
 # with its temporary files in a folder of its own. When the script ends, however it ends (done,
 # failed, Ctrl-C, SIGTERM, hang-up), the kernel stops everything it started, nested chroots
 # and orphans included; what it mounted goes with the mount namespace; this folder is removed.
-# Inside, the script is process 1 of its namespace, and this returns at once.
+# Inside (see contained), this returns at once.
 # Without root there is no namespace: the script runs in a session of its own instead, whose
 # processes are stopped when it ends, and so do only the checks that need no root.
 contain() {
-    (($$ != 1)) && [ -z "${PROBES_CI_SESSION-}" ] || return 0
+    ! contained || return 0
     local child status=0 tmp group='' inside=(unshare --pid --mount --mount-proc --fork --kill-child --)
     # Without root, what is stopped at the end is the session's process group.
     if ((EUID != 0)); then
-        inside=(env PROBES_CI_SESSION=1 setsid --wait)
+        inside=(setsid --wait)
         group=-
     fi
     # Absolute, as the script changes its directory.
@@ -30,10 +30,31 @@ contain() {
     trap 'exit 129' HUP
     trap 'exit 130' INT
     trap 'exit 143' TERM
-    TMPDIR=$tmp "${inside[@]}" bash "$(realpath "$0")" "$@" &
+    PROBES_CI_SESSION=$tmp TMPDIR=$tmp "${inside[@]}" bash "$(realpath "$0")" "$@" &
     child=$!
     wait "$child" || status=$?
     exit "$status"
+}
+# True if this script is what contain started: the marker PROBES_CI_SESSION names this run's
+# own folder, and this process is process 1 of its PID namespace (with root) or leads its session
+# and process group (without). The marker alone proves nothing: whatever a run starts inherits it,
+# and anyone may set it.
+contained() {
+    local stat group session
+    [[ -n ${PROBES_CI_SESSION-} && $PROBES_CI_SESSION == "${TMPDIR-}" && -d $TMPDIR && -O $TMPDIR ]] ||
+        return 1
+    (($$ != 1)) || return 0
+    # Process group and session, the fields after state and parent, past the command's name.
+    stat=$(<"/proc/$$/stat") && stat=${stat##*) } || return 1
+    read -r _ _ group session _ <<<"$stat"
+    ((group == $$ && session == $$))
+}
+# When this script ends, however it ends, ends at once everything it started, background jobs
+# and chroots alike, as process 1 of the namespace that contain made: everything else there is
+# this run's. Anywhere else, such as in a session or as process 1 of a namespace someone else
+# made, it ends nothing: there, the end of what contain started ends the rest.
+end_all_on_exit() {
+    (($$ != 1)) || ! contained || trap 'kill -KILL -1 2>/dev/null || true' EXIT
 }
 
 # Sets the array programs to the programs, as CMake itself reads the one list, whatever its
@@ -48,27 +69,29 @@ read_programs() {
     [ -n "${programs[*]}" ] || { echo "$0: $programs_list lists no program" >&2; return 2; }
 }
 
-# Prints a number that no account of this machine holds as its user or group id, and that no
-# range in /etc/subuid or /etc/subgid lets a user map into a namespace of their own: a build run
-# as that id can be reached by no one here but root. The first free one from a fixed start, so
-# that logs repeat.
-free_id() {
-    local id name start count taken
-    for ((id = 1900000000; id < 1900000100; id++)); do
+# Prints COUNT numbers (1 by default), one a line, that no account of this machine holds as its
+# user or group id, and that no range in /etc/subuid or /etc/subgid lets a user map into a
+# namespace of their own: a build run as one of them can be reached by no one here but root. The
+# first free ones from a fixed start, so that logs repeat.
+free_ids() {
+    local id name start count taken left=${1:-1}
+    for ((id = 1900000000; id < 1900000100 && left > 0; id++)); do
         taken=''
         getent passwd "$id" >/dev/null || getent group "$id" >/dev/null && taken=yes
         while IFS=: read -r name start count; do
             [[ $start =~ ^[0-9]+$ && $count =~ ^[0-9]+$ ]] || continue
             ((id < start || id >= start + count)) || taken=yes
         done < <(cat /etc/subuid /etc/subgid 2>/dev/null)
-        [ -n "$taken" ] || { echo "$id"; return 0; }
+        [ -n "$taken" ] || { echo "$id"; left=$((left - 1)); }
     done
-    echo "$0: no free id from 1900000000 on" >&2
-    return 1
+    ((left == 0)) || { echo "$0: too few free ids from 1900000000 on" >&2; return 1; }
 }
 
 # Who runs the builds: the chroots set a user of their own.
 as_user=()
+# The tree these scripts come from, from which root runs what it runs: in a chroot, a copy of
+# root's that the build user cannot change.
+ci_top=$(realpath "$(dirname "${BASH_SOURCE[0]}")/..")
 
 # Runs COMMAND with its output to a log that shows (its end) only if the command fails: the file
 # LOG, added to and kept, after --log LOG; or else a log of its own, removed after.
@@ -99,11 +122,13 @@ build_tree() {
 # run: see skips, and MAY_SKIP.
 suite() {
     build_tree "$@" || return
-    local dir=$1
-    "${as_user[@]}" ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" </dev/null >"$dir/ctest.log" ||
-        { cat "$dir/ctest.log"; return 1; }
-    grep -E '^[0-9]+% tests passed' "$dir/ctest.log"
-    skips "$dir/ctest.log" "${may_skip-}" "$dir/Testing/Temporary/LastTest.log"
+    # ctest's output goes to a file of root's own, not into the tree the build user may change.
+    local dir=$1 log
+    log=$(mktemp) || return
+    "${as_user[@]}" ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" </dev/null >"$log" ||
+        { cat "$log"; return 1; }
+    grep -E '^[0-9]+% tests passed' "$log"
+    skips "$log" "${may_skip-}" "$dir/Testing/Temporary/LastTest.log"
 }
 # Runs COMMAND... ITEM for each ITEM, as many at once as there are cores: most builds here spend
 # their time configuring, one core at a time. Each writes to a log of its own, shown in turn as
@@ -223,8 +248,8 @@ toolchain() {
     # The opt-outs change nothing a program prints: what they must show is in the build.
     optout) build_tree "$dir" "${options[@]}" && hardened_as "$dir" "" ;;
     optout-zero) build_tree "$dir" "${options[@]}" && hardened_as "$dir" protected ;;
-    # A static program is held to its own start-up bars.
-    static) suite "$dir" "${options[@]}" && bench/startup.sh "$dir" ;;
+    # A static program is held to its own start-up bars; a build user runs what it built.
+    static) suite "$dir" "${options[@]}" && "${as_user[@]}" "$ci_top/bench/startup.sh" "$dir" ;;
     *) suite "$dir" "${options[@]}" ;;
     esac
 }
@@ -240,28 +265,58 @@ hardened_as() {
     [ "${got[*]}" = "$want" ] || { echo "but it must be: ${want:-neither}"; return 1; }
 }
 
-# Lintian tags that building on every release from one debian/ forces, each allowed only on the
-# release whose lintian knows it (another release's lintian stops at a tag it does not know):
-#   newer-standards-version: the policy version is unstable's, newer than this release's lintian.
-#   package-uses-old-debhelper-compat-version: compat 14 does not exist on bookworm or trixie.
-#   redundant-priority-optional-field: without it trixie's lintian warns recommended-field.
-#   redundant-rules-requires-root-no-field: without it bookworm's dpkg would build as root.
-# shellcheck disable=SC2034 # read by the scripts that source this one
-declare -A lintian_allowed=(
-    [bookworm]=newer-standards-version
-    [trixie]=newer-standards-version
-    [sid]="package-uses-old-debhelper-compat-version,redundant-priority-optional-field,redundant-rules-requires-root-no-field"
+# The Debian releases CI checks, oldest to newest, one a row: adding a release is adding its row.
+# .ci/run has a check of each name, .ci/debian-release takes each, and mmdebstrap fetches it by
+# it. After the name, separated by `;`, each row says what its release checks differently:
+# 1. Lintian tags that building on every release from one debian/ forces, each allowed only on
+#    the release whose lintian knows it (another release's lintian stops at a tag it does not know):
+#      newer-standards-version: the policy version is unstable's, newer than this release's lintian.
+#      package-uses-old-debhelper-compat-version: compat 14 does not exist on bookworm or trixie.
+#      redundant-priority-optional-field: without it trixie's lintian warns recommended-field.
+#      redundant-rules-requires-root-no-field: without it bookworm's dpkg would build as root.
+# 2. What hardening-check is told not to require:
+#      --nostackprotector: the flag is on, but no function of poleprobe or centsweep has a buffer
+#        for it to guard.
+#      --nocfprotection: bookworm's dpkg builds without -fcf-protection; the glibc start files of
+#        trixie and unstable (Scrt1.o, crti.o) carry no IBT or SHSTK property, so no program linked
+#        there keeps one, whatever its own objects have.
+#      --nobranchprotection: branch protection is arm64's, but devscripts 2.25 and later look for
+#        it everywhere; bookworm's hardening-check has no such check and no such option.
+# 3. The steps of .ci/in-chroot that only some releases run, each in the pass .ci/debian-release
+#    gives it: the toolchain builds with the release's own compilers (toolchains), which bookworm's
+#    are too old for; and unstable's own: a second build in the same tree (rebuild), reprotest,
+#    the loong64 cross build, which no other release has a cross compiler for, and piuparts.
+debian_releases=(
+    "bookworm; newer-standards-version; --nostackprotector --nocfprotection;"
+    "trixie; newer-standards-version; --nostackprotector --nocfprotection --nobranchprotection;
+        toolchains"
+    "unstable; package-uses-old-debhelper-compat-version redundant-priority-optional-field
+        redundant-rules-requires-root-no-field; --nostackprotector --nocfprotection
+        --nobranchprotection; rebuild toolchains reprotest loong64 piuparts"
 )
+# Their names, for the scripts that list them.
+# shellcheck disable=SC2034 # read by the scripts that source this one
+release_names=("${debian_releases[@]%%;*}")
 
-# Prints the entry for RELEASE in the per-release list LIST (an associative array's name). A
-# release with no entry of its own, such as Debian testing, takes sid's, the nearest, and says so.
+# Prints what the row of RELEASE in debian_releases says in its COLUMN: lintian_allowed (as
+# lintian's --suppress-tags takes it), hardening_skip or steps. A release with no row, such as the
+# CI machine's when it runs Debian testing, takes the newest release's, and says so.
 per_release() {
-    local -n entries=$1
-    if [[ -v entries[$2] ]]; then
-        echo "${entries[$2]}"
+    local column=$1 release=$2 row fields
+    local -A index=([lintian_allowed]=1 [hardening_skip]=2 [steps]=3)
+    [[ -v index[$column] ]] || { echo "per_release: no column $column" >&2; return 2; }
+    for row in "${debian_releases[@]}"; do
+        [ "${row%%;*}" != "$release" ] || break
+    done
+    if [ "${row%%;*}" != "$release" ]; then
+        echo "$0: no Debian release $release in .ci/lib.sh: taking ${row%%;*}'s $column" >&2
+    fi
+    IFS=';' read -ra fields <<<"${row//$'\n'/ }"
+    read -ra fields <<<"${fields[index[$column]]-}"
+    if [ "$column" = lintian_allowed ]; then
+        (IFS=,; echo "${fields[*]}")
     else
-        echo "$1 has no entry for $2: taking sid's" >&2
-        echo "${entries[sid]}"
+        echo "${fields[*]}"
     fi
 }
 
