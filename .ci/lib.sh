@@ -1,4 +1,6 @@
 # shellcheck shell=bash
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # What .ci/run and .ci/debian-release share with each other and with .ci/in-chroot, which runs
 # inside the chroots: sourced, not run.
 

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # The slip the start-up bars must catch, for `bench/startup.sh --slip`: each program, and not the
 # floor, loads one more library, libgcc_s, the cheapest to load of those a C++ program may pick
 # up; named by file, as the g++ driver would drop a plain -l of ours for its own, as needed.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Seed f3195cce maintainers
+# SPDX-License-Identifier: MIT
 # What each program costs to run, in instructions counted by callgrind (repeatable on a busy
 # machine, unlike wall time), against the floor: startup-floor, an empty main built and linked
 # the same way in the same tree, which costs what any such program costs to start on this system.
