@@ -220,9 +220,12 @@ tty_row() {
     stopped)
         # In a session of its own, whose id (its process group's) goes to a file: not in
         # script(1)'s child's, as script stops itself when that child stops, until it is continued.
+        # Started in the background, setsid leads no process group, so it makes the session
+        # without a fork of its own, and the shell waits for the program itself: as util-linux's
+        # setsid does with -w, which busybox's lacks.
         stop=$tmp/group
         command=$(printf '%q' "echo \$\$ >$(printf %q "$stop"); exec $command")
-        command="exec setsid -w $(printf %q "$BASH") -c $command"
+        command="setsid $(printf %q "$BASH") -c $command <&0 & wait \$!"
         ;;
     other)
         # That terminal is a second script(1)'s: it takes what this one is given, and what it
