@@ -214,6 +214,25 @@ if(action STREQUAL "begin" OR action STREQUAL "remove")
 endif()
 
 if(action STREQUAL "begin")
+  # Each file goes on record as write_record writes it: a new record beside the old, put in its
+  # place. Tried now, before the first file, so that an install that could not record its files
+  # writes none: a folder the installer may not write, an old record it may not replace (another
+  # user's, in a sticky folder). A record not there yet is made and taken away again.
+  if(EXISTS "${record}")
+    file(COPY_FILE "${record}" "${record}.new" RESULT result)
+  else()
+    file(COPY_FILE "${lock}" "${record}.new" RESULT result)
+  endif()
+  if(result EQUAL 0)
+    file(RENAME "${record}.new" "${record}" RESULT result)
+  endif()
+  if(NOT result EQUAL 0)
+    file(REMOVE "${record}.new")
+    refuse("cannot write the install record ${record}: ${result}")
+  endif()
+  if(entry_count EQUAL 0)
+    file(REMOVE "${record}")
+  endif()
 elseif(action STREQUAL "record")
   if(NOT record_locked)
     message(FATAL_ERROR "install-record.cmake: ${installed} is recorded before the install began")

@@ -41,18 +41,23 @@ refused=(record-rel           -               ''                  "$tmp/refused"
          "$tmp/damaged"       damaged         ''                  "$tmp/refused"      "the install record $tmp/damaged is damaged: not a record"
          "$tmp/folder"        folder          ''                  "$tmp/refused"      "the install record $tmp/folder is a folder"
          "$tmp/unlockable"    lock-folder     ''                  "$tmp/refused"      "cannot lock the install record: $tmp/unlockable.lock is a folder"
+         "$tmp/ro/record"     read-only       ''                  "$tmp/refused"      "cannot write the install record $tmp/ro/record:"
          "$tmp/record"        -               ''                  "$tmp/new${nl}line" "cannot install to a path with a line end in it: *$tmp/new line/"
          "$tmp/record"        -               "$tmp/new${nl}line" /usr                "cannot install to a path with a line end in it: $tmp/new line/")
 state() { find "$tmp" ! -name log | sort && { [ ! -f "$record" ] || cat "$record"; } && echo .; }
 for ((i = 0; i < ${#refused[@]}; i += 5)); do
     # Where both folders are absolute, the prefix is in no path the install writes.
     [[ ${refused[i + 3]} != *$nl* || $bindir != /* || $mandir != /* ]] || continue
+    # Only root may write a folder whose modes say no one may: there, that row proves nothing.
+    [[ ${refused[i + 1]} != read-only ]] || ((EUID != 0)) || continue
     record=${refused[i]} stage=${refused[i + 2]}
     [[ $stage || ! $staged ]] || stage=$tmp/refused-stage
     case ${refused[i + 1]} in
         damaged) echo 'not a record' >"$record" ;;
         folder) mkdir "$record" ;;
         lock-folder) mkdir "$record.lock" ;;
+        # A lock already there, and a record that can be neither made nor replaced.
+        read-only) mkdir "${record%/*}" && : >"$record.lock" && chmod a-w "${record%/*}" ;;
     esac
     was=$(state)
     PROBES_INSTALL_RECORD=$record DESTDIR=$stage cmake --install "$build" --prefix "${refused[i + 3]}" \
@@ -63,6 +68,7 @@ for ((i = 0; i < ${#refused[@]}; i += 5)); do
     [[ $(tr -s ' \n' '  ' <"$tmp/log") == *${refused[i + 4]}* ]] && ok ||
         bad "the install with the record $record said: $(<"$tmp/log")"
     [ "$(state)" = "$was" ] || bad "the refused install with the record $record wrote: $(diff <(echo "$was") <(state))"
+    [[ ${refused[i + 1]} != read-only ]] || chmod u+w "${record%/*}"
     rm -rf "$record" "$record.lock" "$tmp/refused" "$tmp/refused-stage" "$tmp/new${nl}line"
 done
 
