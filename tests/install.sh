@@ -13,20 +13,24 @@ source "$(dirname "$0")/lib.sh" || exit 1
 build=$1 bindir=$2 mandir=$3
 shift 3
 # A record of our own, and CMake's manifest under a component's name: the user's installs from
-# this tree, and another run of this test, keep theirs.
+# this tree, and another run of this test, keep theirs. A manifest of that component that a
+# user's install left is put back as it was.
 export PROBES_INSTALL_RECORD=$tmp/record
 # Their bytes, to the last line end (the . keeps it).
 theirs() { cat "$build"/install_manifest.txt "$build"/installed-files.txt 2>/dev/null; echo .; }
 before=$(theirs)
-trap 'rm -rf "$tmp" "$build/install_manifest_Unspecified.txt"' EXIT
+manifest=$build/install_manifest_Unspecified.txt saved=''
+[ ! -f "$manifest" ] || { cp "$manifest" "$tmp/manifest" && saved=yes; } || exit 1
+trap 'if [ "$saved" ]; then cp "$tmp/manifest" "$manifest"; else rm -f "$manifest"; fi; rm -rf "$tmp"' EXIT
 cd "$tmp" && tmp=$(pwd -P) && mkdir -p deep/dir && ln -s deep/dir L || exit 1
 
 # No install may write outside $tmp. Where an install folder is absolute (Gentoo's cmake eclass sets
 # CMAKE_INSTALL_MANDIR so, Nix's setup hook BINDIR and MANDIR), the prefix leaves it where it is:
 # then every install is staged, with a DESTDIR of its own in $tmp where a row has none, and the
-# prefix decides only where the relative folders go.
+# prefix decides only where the relative folders go. So too where a folder climbs out of the
+# prefix (../bin), and the rows' prefixes, all in $tmp, would share it.
 staged=
-[[ $bindir != /* && $mandir != /* ]] || staged=yes
+[[ $bindir != /* && $mandir != /* && /$bindir/ != */../* && /$mandir/ != */../* ]] || staged=yes
 # Where FOLDER lands for an install with DESTDIR STAGE (absolute, or empty) and prefix PREFIX
 # (absolute).
 lands() { if [[ $3 == /* ]]; then echo "$1$3"; else echo "$1$2/$3"; fi; }
@@ -183,10 +187,11 @@ DESTDIR=$stage cmake --install "$build" --prefix "$tmp/half" --component Unspeci
 # A file changed since it was installed stays, and on record, until it is gone.
 echo changed >"${ours[1]}"
 kept+=("${ours[1]}")
-left() { find "$tmp" -type f ! -name 'record*' ! -name log | sort; }
+left() { find "$tmp" -type f ! -name 'record*' ! -name log ! -name manifest | sort; }
 cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 && bad "a removal that kept a file passed"
-[ "$(left)" = "$(realpath -- "${kept[@]}" | sort)" ] || bad "after the removal, left: $(left)"
-grep -qF "${ours[1]}" "$tmp/record" || bad "the changed file is no longer on record: $(<"$tmp/log")"
+# (Folders such as ../bin may make two rows' files one.)
+[ "$(left)" = "$(realpath -- "${kept[@]}" | sort -u)" ] || bad "after the removal, left: $(left)"
+grep -qF " $(realpath -- "${ours[1]}")" "$tmp/record" || bad "the changed file is no longer on record: $(<"$tmp/log")"
 rm "${ours[1]}"
 cmake --build "$build" --target uninstall >"$tmp/log" 2>&1 || bad "the last removal: $(<"$tmp/log")"
 [ ! -e "$tmp/record" ] || bad "the record stays, though nothing on it is left: $(<"$tmp/record")"
