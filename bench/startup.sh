@@ -20,7 +20,7 @@
 # change to a program's code costs far less than. So each dynamic bar lies midway between what
 # the program measures, as packaged, and what it measures with that one more library, on the
 # release where those two lie closest (ratios, as packaged / one more library):
-#   divprobe   trixie   1.2037 / 1.3846   (bookworm 1.2086 / 1.4099, unstable 1.1869 / 1.3737)
+#   divprobe   trixie   1.2037 / 1.3846   (bookworm 1.2105 / 1.4084, unstable 1.1869 / 1.3737)
 #   poleprobe  bookworm 1.3171 / 1.4712   (trixie 1.3647 / 1.5258, unstable 1.3594 / 1.5139)
 #   centsweep  unstable 1.1493 / 1.3272   (bookworm 1.1791 / 1.3614, trixie 1.1635 / 1.3495)
 # A static program loads no library, so it has no such slip: its bars only bound the C library's
