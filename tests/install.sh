@@ -95,22 +95,8 @@ while [ ! "$said" ] && read -r -t "$limit" -u "$out" line; do
 done
 [ "$said" ] && ok || bad "an install that waits for the lock did not say so"
 [ ! -e "$tmp/wait" ] && [ ! -e "$tmp/wait-stage" ] || bad "an install that waits for the lock wrote: $(find "$tmp/wait"*)"
-# Meanwhile the lock is made anew, as a removal that empties the record takes it away and the next
-# install makes it again, and a second holder takes the new one: once the first lets go, the lock
-# the install gets is a file gone. It must see that, say so, and wait for the new lock's holder.
-rm "$PROBES_INSTALL_RECORD.lock"
-mkfifo "$tmp/second" && exec {second}<>"$tmp/second"
-exec {second_out}< <(cmake -D lock="$PROBES_INSTALL_RECORD.lock" -P "$tmp/hold.cmake" <"$tmp/second" {second}>&-)
-read -r -t "$limit" -u "$second_out" line && [ "$line" = '-- locked' ] || bad "the second holder said: $line"
 release=${holder[1]}
 exec {release}>&-
-said=
-while [ ! "$said" ] && read -r -t "$limit" -u "$out" line; do
-    [[ $line != *"$PROBES_INSTALL_RECORD.lock was made anew meanwhile: waiting for its holder" ]] || said=yes
-done
-[ "$said" ] && ok || bad "an install whose lock was made anew did not say so"
-[ ! -e "$tmp/wait" ] && [ ! -e "$tmp/wait-stage" ] || bad "an install whose lock was made anew wrote: $(find "$tmp/wait"*)"
-exec {second}>&-
 cat <&"$out" >"$tmp/log"
 wait "$installer" || bad "the install that waited for the lock: $(<"$tmp/log")"
 exec {out}<&-
