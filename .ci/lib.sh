@@ -228,16 +228,18 @@ toolchain() {
     musl-static) options=(-DCMAKE_TOOLCHAIN_FILE=cmake/musl.cmake -DPROBES_STATIC=ON) may_skip=$stdbuf_rows ;;
     # zig's C++ driver, which refuses some linker options that GCC's and Clang's pass on: the zig
     # that .ci/run fetched into zig_dir, never one found on the machine; on PATH for this build
-    # alone, and its caches in that folder too, so that it leaves nothing behind.
+    # alone, and its caches in that folder too, so that it leaves nothing behind. Each run's zig
+    # and source are in a folder of their own, so each run's tree is new.
     zig)
         if [ -z "${zig_dir-}" ]; then
             echo "=== $dir: skipped: no zig fetched (Debian has none; .ci/run toolchains fetches one)"
             return 0
         fi
-        local -x PATH=$zig_dir:$PATH ZIG_GLOBAL_CACHE_DIR=$zig_dir/cache ZIG_LOCAL_CACHE_DIR=$zig_dir/cache
-        # Each run's zig is in a folder of its own: a tree configured by an earlier run names one
-        # that is gone.
-        rm -rf "$dir"
+        # As the id that .ci/run gave it, in the source and the folders that id owns; root's own
+        # files (the logs) stay out of them.
+        local as_user=("${zig_user[@]}" env "PATH=$zig_dir:$PATH" "HOME=${zig_source:?}" "TMPDIR=$zig_source/tmp"
+                       "ZIG_GLOBAL_CACHE_DIR=$zig_dir/cache" "ZIG_LOCAL_CACHE_DIR=$zig_dir/cache")
+        cd "$zig_source" && "${as_user[@]}" mkdir "$zig_source/tmp" || return
         options=(-DCMAKE_CXX_COMPILER="$zig_dir/zig" -DCMAKE_CXX_COMPILER_ARG1=c++) ;;
     *) echo "no toolchain build $name" >&2; return 2 ;;
     esac
