@@ -7,7 +7,7 @@
 # /bin/true is shown beside it for reference only: how it is linked varies between releases.
 # Usage: bench/startup.sh [--slip] [DIR], where DIR is a build tree (build by default).
 # With --slip, it also builds DIR's source again, configured as DIR is, in DIR/one-more-library
-# with the slip the bars are there to catch (one-more-library.cmake, beside this), measures that,
+# with the slip the bars are there to catch (cmake/one-more-library.cmake), measures that,
 # and prints each program's ratio as built, with the slip and midway between: the bar to give a
 # new program, measured so on each release. Each program must then be under its bar as built and
 # over it with the slip.
@@ -127,7 +127,7 @@ slipped=$(realpath "$dir")/one-more-library
 log=$slipped.log
 echo "each program with one more library, built in $slipped"
 if ! { cmake -S "$source_dir" -B "$slipped" -G "$generator" "${settings[@]}" -DBUILD_TESTING=OFF \
-        -DCMAKE_PROJECT_INCLUDE="$(dirname "$(realpath "$0")")/one-more-library.cmake" &&
+        -DCMAKE_PROJECT_INCLUDE="$(dirname "$(realpath "$0")")/../cmake/one-more-library.cmake" &&
         cmake --build "$slipped"; } >"$log" 2>&1; then
     tail -n 40 "$log" >&2
     echo "startup.sh: the build with one more library failed (all of it: $log)" >&2
