@@ -46,6 +46,8 @@ contained() {
     [[ -n ${PROBES_CI_SESSION-} && $PROBES_CI_SESSION == "${TMPDIR-}" && -d $TMPDIR && -O $TMPDIR ]] ||
         return 1
     (($$ != 1)) || return 0
+    # Root is contained only in a namespace.
+    ((EUID != 0)) || return 1
     # Process group and session, the fields after state and parent, past the command's name.
     stat=$(<"/proc/$$/stat") && stat=${stat##*) } || return 1
     read -r _ _ group session _ <<<"$stat"
@@ -73,20 +75,27 @@ read_programs() {
 
 # Prints COUNT numbers (1 by default), one a line, that no account of this machine holds as its
 # user or group id, and that no range in /etc/subuid or /etc/subgid lets a user map into a
-# namespace of their own: a build run as one of them can be reached by no one here but root. The
-# first free ones from a fixed start, so that logs repeat.
+# namespace of their own: a build run as one of them can be reached by no one here but root. Each
+# is drawn at random from 2^24 of them, so that no two checks, nor two runs at once, share one: the
+# processes a build leaves behind could reach into the other's builds.
 free_ids() {
-    local id name start count taken left=${1:-1}
-    for ((id = 1900000000; id < 1900000100 && left > 0; id++)); do
-        taken=''
+    local id name start count taken drawn=() tries
+    for ((tries = 0; tries < 1000 && ${#drawn[@]} < ${1:-1}; tries++)); do
+        id=$((1900000000 + SRANDOM % 16777216)) taken=''
         getent passwd "$id" >/dev/null || getent group "$id" >/dev/null && taken=yes
         while IFS=: read -r name start count; do
             [[ $start =~ ^[0-9]+$ && $count =~ ^[0-9]+$ ]] || continue
             ((id < start || id >= start + count)) || taken=yes
         done < <(cat /etc/subuid /etc/subgid 2>/dev/null)
-        [ -n "$taken" ] || { echo "$id"; left=$((left - 1)); }
+        [ -n "$taken" ] || among "$id" "${drawn[@]}" || drawn+=("$id")
     done
-    ((left == 0)) || { echo "$0: too few free ids from 1900000000 on" >&2; return 1; }
+    ((${#drawn[@]} == ${1:-1})) || { echo "$0: too few free ids from 1900000000 on" >&2; return 1; }
+    printf '%s\n' "${drawn[@]}"
+}
+# Ends every process that runs as ID, one of free_ids', which is this run's alone: what a build
+# left behind may not outlive the check that started it, nor reach into the next one's builds.
+end_id() {
+    setpriv --reuid="$1" --regid="$1" --clear-groups -- kill -KILL -1 2>/dev/null || true
 }
 
 # Who runs the builds: the chroots set a user of their own.
