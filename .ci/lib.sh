@@ -95,7 +95,8 @@ free_ids() {
 # Ends every process that runs as ID, one of free_ids', which is this run's alone: what a build
 # left behind may not outlive the check that started it, nor reach into the next one's builds.
 end_id() {
-    setpriv --reuid="$1" --regid="$1" --clear-groups -- kill -KILL -1 2>/dev/null || true
+    [[ $1 =~ ^[1-9][0-9]*$ ]] || { echo "end_id: no id $1" >&2; return 2; }
+    pkill -KILL -U "$1" || (($? == 1))
 }
 
 # Who runs the builds: the chroots set a user of their own.
